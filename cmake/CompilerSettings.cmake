@@ -1,0 +1,17 @@
+# Shared compiler settings, linked into every target as an interface library.
+add_library(koru_settings INTERFACE)
+target_compile_options(koru_settings INTERFACE
+  $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-missing-field-initializers>)
+
+option(KORU_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(KORU_SANITIZE)
+  target_compile_options(koru_settings INTERFACE
+    -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_link_options(koru_settings INTERFACE -fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+  # Our Windows binaries carry their C and C++ runtimes and import only system DLLs.
+  target_link_options(koru_settings INTERFACE -static -static-libgcc -static-libstdc++)
+  target_compile_definitions(koru_settings INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
+endif()

@@ -1,0 +1,3 @@
+#include "reader.h"
+#include "context.h"
+namespace molt { ReaderState::ReaderState() {} }

@@ -1,0 +1,99 @@
+// The pack reader: opens, descrambles, validates and chains the volumes of a
+// pack and reads its record stream through one 8192-byte buffer.
+//
+// Before the walk the opening operations return an error code; during the
+// walk every failure is raised (ErrorUnwind).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "pack_format.h"
+#include "platform/platform.h"
+
+namespace molt {
+
+struct Context;
+
+inline constexpr std::uint32_t kInputBufferSize = 8192;
+
+// The in-memory form of one directory or file record.
+struct EntryRecord {
+  std::uint32_t selectionMask = 0;
+  std::uint16_t flags = 0;
+  std::uint16_t attributes = 0;
+  std::uint16_t reserved = 0;
+  std::uint16_t creationTime = 0;
+  std::uint16_t creationDate = 0;
+  std::uint16_t lastAccessDate = 0;
+  std::uint16_t lastWriteTime = 0;
+  std::uint16_t lastWriteDate = 0;
+  std::uint32_t size = 0;        // directory: contents size; file: original size
+  std::uint32_t packedSize = 0;  // file only
+  std::uint32_t crc32 = 0;       // file only
+  char shortName[kShortNameCapacity] = {};
+  std::unique_ptr<char[]> longName;  // null without ENTRY_LONG_NAME
+
+  // The name the entry takes on disk.
+  const char* OutputName() const { return longName ? longName.get() : shortName; }
+};
+
+struct ListFileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct ReaderState {
+  platform::FileHandle VolumeHandle = platform::kInvalidFile;
+  std::uint64_t VolumePosition = 0;  // file offset of the next byte taken from the volume
+  std::uint32_t VolumeSize = 0;
+  std::uint8_t VolumeHeader[kVolumeHeaderSize] = {};
+  std::uint8_t SetBlock[kSetBlockSize] = {};
+  std::uint16_t InputCount = 0;          // unread bytes in InputBuffer
+  std::uint8_t* InputPointer = nullptr;  // next unread byte
+  std::unique_ptr<std::FILE, ListFileCloser> ListFile;
+  const char* PackPathFormat = nullptr;
+  std::uint8_t ScrambleKey[kScrambleKeySize] = {};  // masked until KeyReady
+  bool KeyReady = false;
+  std::uint8_t InputBuffer[kInputBufferSize] = {};
+
+  ReaderState();
+};
+
+int OpenPack(Context& context, const char* packPath, std::uint8_t* archiveBlock);
+int OpenVolume(Context& context, std::uint16_t number);
+// 0 when the next volume is open, -1 when there is none; raises the code of a
+// volume that cannot be opened.
+int OpenNextVolume(Context& context);
+void ClosePackVolume(Context& context);
+// Closes the volume and the list file.
+void CloseReader(Context& context);
+
+// The first byte of the next block of the stream; -1 at its end when
+// `endAllowed`, else the end raises 35.
+int RefillInput(Context& context, bool endAllowed);
+
+// Takes one byte by the stream byte rule; the end of the stream raises 35.
+inline std::uint8_t ReadInputByte(Context& context, ReaderState& reader) {
+  if (reader.InputCount != 0) {
+    --reader.InputCount;
+    return *reader.InputPointer++;
+  }
+  return static_cast<std::uint8_t>(RefillInput(context, false));
+}
+
+bool ReadRecordTag(Context& context, std::uint8_t tag[4]);
+void ReadInputBytes(Context& context, void* destination, std::uint32_t count);
+// Stores the bytes up to and including the NUL; more than `capacity` bytes
+// raise 34.
+void ReadInputString(Context& context, char* destination, std::uint32_t capacity);
+void ReadEntryCommon(Context& context, EntryRecord& record);
+void ReadDirectoryRecord(Context& context, EntryRecord& record);
+void ReadFileRecord(Context& context, EntryRecord& record);
+void ReadEntryNames(Context& context, EntryRecord& record);
+void FreeEntryNames(EntryRecord& record);
+void SkipInput(Context& context, std::uint64_t count);
+void Descramble(ReaderState& reader, std::uint16_t position, std::uint16_t length,
+                std::uint8_t* bytes);
+
+}  // namespace molt

@@ -1,0 +1,40 @@
+// The tree walk: one recursive pass over the record stream that recreates
+// the selected directories and files under the destination folder.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace molt {
+
+struct Context;
+struct EntryRecord;
+
+inline constexpr std::uint16_t WALK_EXTRACT = 0x0001;  // entries at this point are extracted
+inline constexpr std::uint16_t WALK_FILTER = 0x0010;   // the path filter is still being matched
+
+enum FilterStep { FILTER_DONE = 0, FILTER_DESCEND = 1, FILTER_MISS = 2 };
+
+// Room for the longest output path of any system we build for.
+inline constexpr std::size_t kOutputPathCapacity = 4096;
+
+struct WalkState {
+  char OutputPath[kOutputPathCapacity] = {};
+  std::size_t PathEnd = 0;  // end of the path of the level being walked
+  std::uint16_t WalkFlags = WALK_EXTRACT;
+  const char* FilterPattern = nullptr;
+  const char* FilterCursor = nullptr;
+  bool FilterMatched = false;
+  bool StopAfterFile = false;
+  bool StopAfterDirectory = false;
+};
+
+// Walks one directory level up to its end tag or the end of the pack data;
+// 0, or 41 when a filter was given and nothing matched it.
+int WalkLevel(Context& context);
+void ExtractFileEntry(Context& context);
+void ExtractDirectoryEntry(Context& context);
+FilterStep MatchFilterStep(Context& context, const EntryRecord& entry);
+bool MatchComponent(Context& context, const char* component, const char* name);
+
+}  // namespace molt
