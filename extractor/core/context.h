@@ -14,6 +14,7 @@ namespace molt {
 
 struct Context {
   explicit Context(platform::Platform& system) : sys(system) {}
+  ~Context() { CloseReader(*this); }
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 

@@ -1,1 +1,110 @@
-// placeholder
+#include "output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "context.h"
+#include "errors.h"
+
+namespace molt {
+namespace {
+
+void PlaceName(char* path, std::size_t namePosition, const EntryRecord& entry) {
+  const char* name = entry.OutputName();
+  std::memcpy(path + namePosition, name, std::strlen(name) + 1);
+}
+
+std::uint32_t FailureCode(Context& context) {
+  const std::uint32_t error = context.sys.LastError();
+  return error != 0 ? error : platform::kErrorAccessDenied;
+}
+
+// Writes all `size` bytes of stored data. A short write goes on with the
+// rest; a write that fails or makes no progress raises 44, so that no byte
+// counted in the CRC-32 is lost without an error.
+void WriteStoredBytes(Context& context, const std::uint8_t* data, std::uint32_t size) {
+  while (size > 0) {
+    std::uint32_t done = 0;
+    if (!context.sys.WriteFile(context.decoder.OutputHandle, data, size, &done) || done == 0) {
+      RaiseError(ERR_WRITE_DISK_FULL);
+    }
+    done = std::min(done, size);
+    data += done;
+    size -= done;
+  }
+}
+
+void CopyRun(Context& context, const std::uint8_t* data, std::uint32_t size) {
+  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(size));
+  WriteStoredBytes(context, data, size);
+}
+
+}  // namespace
+
+std::uint32_t OpenOutputFile(Context& context, char* path, std::size_t namePosition,
+                             const EntryRecord& entry, platform::FileHandle* file) {
+  PlaceName(path, namePosition, entry);
+  std::uint32_t attributes = 0;
+  // Clearing the attributes lets a read-only, hidden or system file be replaced.
+  if (context.sys.GetFileAttributes(path, &attributes)) context.sys.SetFileAttributes(path, 0);
+  *file = context.sys.CreateOutputFile(path);
+  return *file == platform::kInvalidFile ? FailureCode(context) : 0;
+}
+
+std::uint32_t CreateOutputDirectory(Context& context, char* path, std::size_t namePosition,
+                                    const EntryRecord& entry) {
+  PlaceName(path, namePosition, entry);
+  if (context.sys.CreateDirectory(path)) return 0;
+  const std::uint32_t error = FailureCode(context);
+  return error == platform::kErrorAlreadyExists ? 0 : error;
+}
+
+void ExtractFileData(Context& context, platform::FileHandle file, const EntryRecord& entry) {
+  context.decoder.OutputHandle = file;
+  if (entry.flags & ENTRY_DEFLATED) {
+    InflateMember(context, entry.packedSize, entry.size);
+  } else {
+    CopyStoredData(context, entry.size);
+  }
+  const std::uint8_t nothing = 0;
+  if (UpdateCrc32(context.RunningCrc, &nothing, 0) != entry.crc32) RaiseError(ERR_CRC);
+}
+
+void CopyStoredData(Context& context, std::uint32_t count) {
+  ReaderState& reader = context.reader;
+  UpdateCrc32(context.RunningCrc, nullptr, 0);
+  if (reader.InputCount != 0) {
+    const std::uint32_t run = std::min<std::uint32_t>(reader.InputCount, count);
+    CopyRun(context, reader.InputPointer, run);
+    reader.InputPointer += run;
+    reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - run);
+    count -= run;
+  }
+  while (count > 0) {
+    RefillInput(context, false);
+    const std::uint32_t blockLength = reader.InputCount + 1u;
+    const std::uint32_t run = std::min(blockLength, count);
+    CopyRun(context, reader.InputBuffer, run);
+    count -= run;
+    // The next tag stands right after the copied bytes.
+    reader.InputPointer = reader.InputBuffer + run;
+    reader.InputCount = static_cast<std::uint16_t>(blockLength - run);
+  }
+}
+
+int SetEntryCreationTime(Context& context, const char* path, std::uint16_t date,
+                         std::uint16_t time) {
+  return context.sys.SetFileTime(path, platform::FileTimeKind::Creation, date, time) ? 1 : 0;
+}
+
+int SetEntryLastWriteTime(Context& context, const char* path, std::uint16_t date,
+                          std::uint16_t time) {
+  return context.sys.SetFileTime(path, platform::FileTimeKind::LastWrite, date, time) ? 1 : 0;
+}
+
+// Only a date is stored for the last access: it is set at midnight.
+int SetEntryLastAccessTime(Context& context, const char* path, std::uint16_t date) {
+  return context.sys.SetFileTime(path, platform::FileTimeKind::LastAccess, date, 0) ? 1 : 0;
+}
+
+}  // namespace molt

@@ -1,3 +1,314 @@
 #include "reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
 #include "context.h"
-namespace molt { ReaderState::ReaderState() {} }
+#include "errors.h"
+#include "volume_name.h"
+
+namespace molt {
+namespace {
+
+std::uint16_t Read16(const std::uint8_t* bytes) {
+  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+// Reads exactly `size` bytes straight from the open volume, past the input
+// buffer; false on a failed or short read.
+bool ReadVolumeBytes(Context& context, std::uint8_t* destination, std::uint32_t size) {
+  ReaderState& reader = context.reader;
+  while (size > 0) {
+    std::uint32_t done = 0;
+    if (!context.sys.ReadFile(reader.VolumeHandle, destination, size, &done) || done == 0) {
+      return false;
+    }
+    destination += done;
+    size -= done;
+  }
+  return true;
+}
+
+// Descrambles bytes that were read at VolumePosition and moves past them.
+void TakeVolumeBytes(ReaderState& reader, std::uint8_t* bytes, std::uint16_t length) {
+  Descramble(reader, static_cast<std::uint16_t>(reader.VolumePosition), length, bytes);
+  reader.VolumePosition += length;
+}
+
+int CloseVolumeWith(Context& context, int code) {
+  ClosePackVolume(context);
+  return code;
+}
+
+// Puts the path of volume `number` into InputBuffer: the next line of the
+// list file, or the path format filled in with the number.
+int NameVolume(Context& context, std::uint16_t number) {
+  ReaderState& reader = context.reader;
+  char* name = reinterpret_cast<char*>(reader.InputBuffer);
+  if (!reader.ListFile) {
+    return FormatVolumeName(reader.PackPathFormat, number, name,
+                            std::min<std::size_t>(kInputBufferSize, context.sys.MaxPath()))
+               ? 0
+               : ERR_INPUT_OPEN;
+  }
+  std::FILE* list = reader.ListFile.get();
+  if (std::fgets(name, static_cast<int>(kInputBufferSize), list) == nullptr) {
+    reader.ListFile.reset();
+    return ERR_CANNOT_RESTORE;
+  }
+  char* lineFeed = static_cast<char*>(std::memchr(name, '\n', kInputBufferSize));
+  if (lineFeed != nullptr) {
+    *lineFeed = '\0';
+    return 0;
+  }
+  // No line feed: either the file's last line, or a line too long to name a volume.
+  const int next = std::fgetc(list);
+  if (next == EOF || next == '\n') return 0;
+  return ERR_CANNOT_RESTORE;
+}
+
+// Checks the header of the volume asked for as `number` (0 for the first).
+int CheckVolumeHeader(const std::uint8_t* header, std::uint16_t number) {
+  if (std::memcmp(header + kHeaderSignature, kSignature, sizeof kSignature) != 0) {
+    return ERR_SIGNATURE;
+  }
+  if (Read16(header + kHeaderVersion) > kMaxPackVersion) return ERR_PACK_VERSION;
+  const std::uint16_t fileNumber = Read16(header + kHeaderFileNumber);
+  const std::uint16_t expected = number == 0 ? 1 : number;
+  if (fileNumber != 0) {
+    if ((fileNumber & FILE_NUMBER_MASK) != expected) return ERR_FILE_NUMBER;
+  } else if (number > 1) {
+    return ERR_CANNOT_RESTORE;  // a single-volume pack where a later volume belongs
+  }
+  return 0;
+}
+
+}  // namespace
+
+ReaderState::ReaderState() {
+  std::memcpy(ScrambleKey, kMaskedScrambleKey.data(), kScrambleKeySize);
+}
+
+int OpenPack(Context& context, const char* packPath, std::uint8_t* archiveBlock) {
+  ReaderState& reader = context.reader;
+  reader.InputCount = 0;
+  if (packPath == nullptr) return ERR_INPUT_OPEN;
+  if (packPath[0] == '@') {
+    reader.ListFile.reset(std::fopen(packPath + 1, "rt"));
+    if (!reader.ListFile) return ERR_INPUT_OPEN;
+  } else {
+    reader.PackPathFormat = packPath;
+  }
+  if (const int code = OpenVolume(context, 0); code != 0) return code;
+  if (!ReadVolumeBytes(context, archiveBlock, kArchiveBlockSize)) {
+    return CloseVolumeWith(context, ERR_HEADER_READ);
+  }
+  TakeVolumeBytes(reader, archiveBlock, kArchiveBlockSize);
+  return 0;
+}
+
+int OpenVolume(Context& context, std::uint16_t number) {
+  ReaderState& reader = context.reader;
+  const std::uint16_t wanted = number == 0 ? 1 : number;
+  if (const int code = NameVolume(context, wanted); code != 0) return code;
+
+  reader.VolumeHandle = context.sys.OpenVolumeFile(reinterpret_cast<char*>(reader.InputBuffer));
+  if (reader.VolumeHandle == platform::kInvalidFile) return ERR_INPUT_OPEN;
+  if (!context.sys.GetFileSize(reader.VolumeHandle, &reader.VolumeSize)) {
+    return CloseVolumeWith(context, ERR_INPUT_SIZE);
+  }
+  if (!context.sys.SeekToStart(reader.VolumeHandle)) {
+    return CloseVolumeWith(context, ERR_INPUT_POINTER);
+  }
+  reader.VolumePosition = 0;
+
+  std::uint8_t header[kVolumeHeaderSize];
+  if (!ReadVolumeBytes(context, header, kVolumeHeaderSize)) {
+    return CloseVolumeWith(context, ERR_CANNOT_RESTORE);
+  }
+  TakeVolumeBytes(reader, header, kVolumeHeaderSize);
+  if (const int code = CheckVolumeHeader(header, number); code != 0) {
+    return CloseVolumeWith(context, code);
+  }
+  if ((Read16(header + kHeaderFileNumber) & FILE_NUMBER_MASK) == 1) {
+    if (!ReadVolumeBytes(context, reader.SetBlock, kSetBlockSize)) {
+      return CloseVolumeWith(context, ERR_CANNOT_RESTORE);
+    }
+    TakeVolumeBytes(reader, reader.SetBlock, kSetBlockSize);
+  }
+  std::memcpy(reader.VolumeHeader, header, kVolumeHeaderSize);
+  return 0;
+}
+
+int OpenNextVolume(Context& context) {
+  const std::uint16_t fileNumber = Read16(context.reader.VolumeHeader + kHeaderFileNumber);
+  if (fileNumber == 0 || (fileNumber & FILE_NUMBER_LAST) != 0) return -1;
+  ClosePackVolume(context);
+  if (const int code = OpenVolume(context, static_cast<std::uint16_t>(fileNumber + 1)); code != 0) {
+    RaiseError(code);
+  }
+  return 0;
+}
+
+void ClosePackVolume(Context& context) {
+  ReaderState& reader = context.reader;
+  if (reader.VolumeHandle != platform::kInvalidFile) {
+    context.sys.CloseFile(reader.VolumeHandle);
+    reader.VolumeHandle = platform::kInvalidFile;
+  }
+}
+
+void CloseReader(Context& context) {
+  ClosePackVolume(context);
+  context.reader.ListFile.reset();
+}
+
+int RefillInput(Context& context, bool endAllowed) {
+  ReaderState& reader = context.reader;
+  for (;;) {
+    std::uint32_t done = 0;
+    if (!context.sys.ReadFile(reader.VolumeHandle, reader.InputBuffer, kInputBufferSize, &done)) {
+      const std::uint32_t error = context.sys.LastError();
+      if (context.ShowErrors) {
+        const std::string text = context.sys.SystemErrorText(error);
+        context.sys.ShowMessageBox(text.c_str(), "Error", platform::BoxIcon::Information);
+      }
+      RaiseError(ERR_INPUT_READ);
+    }
+    if (done > 0) {
+      const auto length = static_cast<std::uint16_t>(done);
+      TakeVolumeBytes(reader, reader.InputBuffer, length);
+      reader.InputPointer = reader.InputBuffer + 1;
+      reader.InputCount = static_cast<std::uint16_t>(length - 1);
+      return reader.InputBuffer[0];
+    }
+    reader.InputCount = 0;
+    if (OpenNextVolume(context) != 0) {
+      if (endAllowed) return -1;
+      RaiseError(ERR_INPUT_EOF);
+    }
+  }
+}
+
+bool ReadRecordTag(Context& context, std::uint8_t tag[4]) {
+  ReaderState& reader = context.reader;
+  if (reader.InputCount != 0) {
+    --reader.InputCount;
+    tag[0] = *reader.InputPointer++;
+  } else {
+    const int first = RefillInput(context, true);
+    if (first < 0) return false;
+    tag[0] = static_cast<std::uint8_t>(first);
+  }
+  for (int i = 1; i < 4; ++i) tag[i] = ReadInputByte(context, reader);
+  return true;
+}
+
+void ReadInputBytes(Context& context, void* destination, std::uint32_t count) {
+  auto* bytes = static_cast<std::uint8_t*>(destination);
+  for (std::uint32_t i = 0; i < count; ++i) bytes[i] = ReadInputByte(context, context.reader);
+}
+
+void ReadInputString(Context& context, char* destination, std::uint32_t capacity) {
+  for (std::uint32_t i = 0; i < capacity; ++i) {
+    destination[i] = static_cast<char>(ReadInputByte(context, context.reader));
+    if (destination[i] == '\0') return;
+  }
+  RaiseError(ERR_INPUT_FORMAT);  // a name longer than its storage
+}
+
+namespace {
+
+std::uint16_t ReadField16(Context& context) {
+  std::uint8_t bytes[2];
+  ReadInputBytes(context, bytes, 2);
+  return Read16(bytes);
+}
+
+std::uint32_t ReadField32(Context& context) {
+  std::uint8_t bytes[4];
+  ReadInputBytes(context, bytes, 4);
+  return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
+         (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+}  // namespace
+
+void ReadEntryCommon(Context& context, EntryRecord& record) {
+  record.selectionMask = ReadField32(context);
+  record.flags = ReadField16(context);
+  record.attributes = ReadField16(context);
+  record.reserved = ReadField16(context);
+  record.creationTime = ReadField16(context);
+  record.creationDate = ReadField16(context);
+  record.lastAccessDate = ReadField16(context);
+  record.lastWriteTime = ReadField16(context);
+  record.lastWriteDate = ReadField16(context);
+}
+
+void ReadDirectoryRecord(Context& context, EntryRecord& record) {
+  ReadEntryCommon(context, record);
+  record.size = ReadField32(context);
+  ReadEntryNames(context, record);
+}
+
+void ReadFileRecord(Context& context, EntryRecord& record) {
+  ReadEntryCommon(context, record);
+  record.crc32 = ReadField32(context);
+  record.packedSize = ReadField32(context);
+  record.size = ReadField32(context);
+  ReadEntryNames(context, record);
+}
+
+void ReadEntryNames(Context& context, EntryRecord& record) {
+  ReadField16(context);  // the short-name field is not used
+  ReadInputString(context, record.shortName, kShortNameCapacity);
+  record.longName.reset();
+  if ((record.flags & ENTRY_LONG_NAME) == 0) return;
+  const std::uint16_t size = ReadField16(context);
+  if (size == 0) RaiseError(ERR_INPUT_FORMAT);  // no room even for the NUL
+  record.longName.reset(new (std::nothrow) char[size]);
+  if (!record.longName) RaiseError(ERR_MEMORY);
+  ReadInputString(context, record.longName.get(), size);
+}
+
+void FreeEntryNames(EntryRecord& record) { record.longName.reset(); }
+
+void SkipInput(Context& context, std::uint64_t count) {
+  ReaderState& reader = context.reader;
+  if (reader.InputCount >= count) {
+    reader.InputPointer += count;
+    reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - count);
+    return;
+  }
+  count -= reader.InputCount;
+  reader.InputCount = 0;
+  // Whole volumes that the skip passes are never read: the next one is opened
+  // and the count lowered by what was left of the one before.
+  for (;;) {
+    const std::uint64_t room =
+        reader.VolumeSize > reader.VolumePosition ? reader.VolumeSize - reader.VolumePosition : 0;
+    if (count <= room) break;
+    count -= room;
+    if (OpenNextVolume(context) != 0) break;
+  }
+  if (count == 0) return;
+  if (!context.sys.SkipForward(reader.VolumeHandle, count)) RaiseError(ERR_INPUT_SEEK);
+  reader.VolumePosition += count;
+}
+
+void Descramble(ReaderState& reader, std::uint16_t position, std::uint16_t length,
+                std::uint8_t* bytes) {
+  if (!reader.KeyReady) {
+    for (std::uint8_t& keyByte : reader.ScrambleKey) keyByte ^= kScrambleKeyMask;
+    reader.KeyReady = true;
+  }
+  unsigned index = position % kScrambleKeySize;
+  for (std::uint16_t i = 0; i < length; ++i) {
+    bytes[i] ^= reader.ScrambleKey[index];
+    index = (index + 1) % kScrambleKeySize;
+  }
+}
+
+}  // namespace molt

@@ -1,0 +1,155 @@
+// The tree walk: which entries are extracted, with and without a path filter.
+#include <functional>
+
+#include "errors.h"
+#include "extraction_fixture.h"
+#include "platform/codepage.h"
+
+namespace extraction_test {
+namespace {
+
+using packwriter::Directory;
+using packwriter::File;
+using Tree = std::set<std::string>;
+
+Entry Masked(Entry entry, std::uint32_t mask) {
+  entry.selectionMask = mask;
+  return entry;
+}
+
+// A root with masked and unmasked files and folders, nested.
+std::vector<Entry> MaskedTree() {
+  return {
+      File("a.txt", "a"),
+      Masked(File("masked.txt", "m"), 1),
+      Directory("sub", {File("b.txt", "b"), Masked(File("c.txt", "c"), 4),
+                        Directory("deep", {File("d.txt", "d")})}),
+      Masked(Directory("hidden", {File("e.txt", "e")}), 2),
+      File("z.txt", "z"),
+  };
+}
+
+struct WalkCase {
+  const char* name;
+  const char* filter;  // null: no filter
+  int result;
+  Tree written;
+};
+
+class WalkSelectionTest : public ExtractionTest, public ::testing::WithParamInterface<WalkCase> {};
+
+TEST_P(WalkSelectionTest, ExtractsWhatTheMasksAndTheFilterSelect) {
+  const WalkCase& test = GetParam();
+  EXPECT_EQ(Extract(MaskedTree(), test.filter), test.result);
+  EXPECT_EQ(this->Tree(), test.written);
+}
+
+const WalkCase kWalkCases[] = {
+    // Without a filter the masks decide; a masked folder hides all it holds.
+    {"NoFilter", nullptr, 0,
+     {"a.txt", "sub/", "sub/b.txt", "sub/deep/", "sub/deep/d.txt", "z.txt"}},
+    // A file that completes the filter is written whatever its mask; the walk ends.
+    {"MaskedFileByFilter", "masked.txt", 0, {"masked.txt"}},
+    // A folder that completes the filter is written whatever its mask, and the
+    // masks inside it count again.
+    {"MaskedFolderByFilter", "hidden", 0, {"hidden/", "hidden/e.txt"}},
+    {"FolderByFilterTestsMasksInside", "sub", 0,
+     {"sub/", "sub/b.txt", "sub/deep/", "sub/deep/d.txt"}},
+    // A folder on the way to the filter's last component is created and entered.
+    {"FileInsideFolder", "sub\\deep\\d.txt", 0, {"sub/", "sub/deep/", "sub/deep/d.txt"}},
+    {"FirstWildcardMatchInStreamOrder", "sub\\*.txt", 0, {"sub/", "sub/b.txt"}},
+    {"StarTakesTheFirstRootEntry", "*", 0, {"a.txt"}},
+    {"EmptyFilterTakesTheFirstRootEntry", "", 0, {"a.txt"}},
+    {"SingleBackslashTakesTheFirstRootEntry", "\\", 0, {"a.txt"}},
+    {"LeadingBackslashIsIgnored", "\\sub\\b.txt", 0, {"sub/", "sub/b.txt"}},
+    {"TrailingBackslashTakesTheFolderWhole", "sub\\", 0,
+     {"sub/", "sub/b.txt", "sub/deep/", "sub/deep/d.txt"}},
+    {"TrailingBackslashTakesAFile", "a.txt\\", 0, {"a.txt"}},
+    // A file is no folder: nothing under it can match.
+    {"FileIsNotEntered", "a.txt\\x", molt::ERR_NOT_FOUND, {}},
+    {"MissingLeafLeavesTheFolder", "sub\\none.txt", molt::ERR_NOT_FOUND, {"sub/"}},
+    {"CaseIsIgnored", "SUB\\B.TXT", 0, {"sub/", "sub/b.txt"}},
+    {"QuestionMarkNeedsOneCharacter", "a.tx?", 0, {"a.txt"}},
+    {"QuestionMarkDoesNotMatchNothing", "a.txt?", molt::ERR_NOT_FOUND, {}},
+    {"StarMatchesAnEmptyRest", "z.txt*", 0, {"z.txt"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, WalkSelectionTest, ::testing::ValuesIn(kWalkCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ExtractionTest, MissingLeafWithARootEndTagEndsWithZero) {
+  std::vector<Entry> root = MaskedTree();
+  root.push_back(packwriter::Raw(std::string("Dir ", 4)));  // an end tag at the root
+  root.push_back(File("after.txt", "never read"));
+  EXPECT_EQ(Extract(root, "sub\\none.txt"), 0);
+  EXPECT_EQ(Tree(), (std::set<std::string>{"sub/"}));
+}
+
+TEST_F(ExtractionTest, FilterMatchesTheShortOrTheLongNameAndWritesTheLongOne) {
+  const std::vector<Entry> root = {
+      packwriter::WithLongName(File("LONGFI~1.TXT", "long"), "long file name.txt")};
+  for (const char* filter : {"LONGFI~1.TXT", "long file name.txt", "LONG FILE*"}) {
+    EXPECT_EQ(Extract(root, filter), 0) << filter;
+    EXPECT_EQ(Tree(), (std::set<std::string>{"long file name.txt"})) << filter;
+    std::filesystem::remove_all(out());
+    std::filesystem::create_directory(out());
+  }
+}
+
+TEST_F(ExtractionTest, TreeWithoutFilterKeepsStreamOrderContents) {
+  ASSERT_EQ(Extract(MaskedTree()), 0);
+  EXPECT_EQ(Contents("sub/deep/d.txt"), "d");
+  EXPECT_EQ(Contents("a.txt"), "a");
+}
+
+TEST_F(ExtractionTest, UnknownTagRaises34AndKeepsWhatWasWritten) {
+  std::vector<Entry> root = {File("first.txt", "1"), packwriter::Raw("XXXX"),
+                             File("never.txt", "2")};
+  EXPECT_EQ(Extract(root), molt::ERR_INPUT_FORMAT);
+  EXPECT_EQ(Tree(), (std::set<std::string>{"first.txt"}));
+}
+
+// In code page 932 a trail byte may be 0x5C, the backslash: it belongs to its
+// character, in names and in the filter alike.
+TEST_F(ExtractionTest, DoubleByteNamesWithABackslashTrailByteMatchWholeCharacters) {
+  platform.codePage = &molt::platform::ShiftJisCodePage();
+  const std::string table = "\x95\x5C";  // one character whose trail byte is '\'
+  const std::vector<Entry> root = {
+      Directory(table + "dir", {File(table + ".txt", "x"), File("other.txt", "y")}),
+  };
+  const std::string filter = table + "DIR\\" + table + ".TXT";
+  EXPECT_EQ(Extract(root, filter.c_str()), 0);
+  EXPECT_EQ(Tree(), (std::set<std::string>{table + "dir/", table + "dir/" + table + ".txt"}));
+}
+
+TEST(MatchComponentTest, ComparesWholeCharacters) {
+  testing_support::FaultPlatform platform;
+  platform.codePage = &molt::platform::ShiftJisCodePage();
+  molt::Context context{platform};
+  struct Case {
+    const char* pattern;
+    const char* name;
+    bool matches;
+  };
+  for (const Case& test : std::initializer_list<Case>{
+           {"abc*", "abc", true},
+           {"a?", "a", false},
+           {"*.txt", "notes.txt", true},
+           {"*.txt", "notes.txt.bak", false},
+           {"*a*b*c*d*e*", "aXbXcXdXeX", true},
+           {"*a*b*c*d*e*f", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", false},
+           {"?", "\x95\x5C", true},      // one double-byte character
+           {"??", "\x95\x5C", false},
+           {"\x95\x5C", "\x95\x5C", true},
+           {"\x82\xA0", "\x82\xC0", false},  // double-byte characters compare exactly
+           {"\x95", "\x95", false},          // a lone lead byte matches nothing
+           {"x\\y", "x", true},              // a backslash ends the component
+           {"x", "x\\y", true},              // and the name
+       }) {
+    EXPECT_EQ(molt::MatchComponent(context, test.pattern, test.name), test.matches)
+        << test.pattern << " / " << test.name;
+  }
+}
+
+}  // namespace
+}  // namespace extraction_test
