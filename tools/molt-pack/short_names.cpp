@@ -1,0 +1,67 @@
+#include "short_names.h"
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace moltpack {
+namespace {
+
+constexpr std::size_t kBaseMax = 8;
+constexpr std::size_t kExtensionMax = 3;
+constexpr std::size_t kGeneratedStem = 6;
+
+bool IsShortNameChar(char c) {
+  if (c >= 'A' && c <= 'Z') return true;
+  if (c >= '0' && c <= '9') return true;
+  return c != '\0' && std::strchr("!#$%&'()-@^_`{}~", c) != nullptr;
+}
+
+bool IsValidPart(const std::string& part, std::size_t maxLength) {
+  if (part.empty() || part.size() > maxLength) return false;
+  for (char c : part) {
+    if (!IsShortNameChar(c)) return false;
+  }
+  return true;
+}
+
+// Upper-cased, with characters a short name cannot hold left out (spaces,
+// dots, non-ASCII bytes...), cut to `maxLength`.
+std::string Squeeze(const std::string& text, std::size_t maxLength) {
+  std::string out;
+  for (char c : text) {
+    if (out.size() == maxLength) break;
+    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    if (IsShortNameChar(upper)) out.push_back(upper);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool IsValidShortName(const std::string& name) {
+  const std::size_t dot = name.find('.');
+  if (dot == std::string::npos) return IsValidPart(name, kBaseMax);
+  return IsValidPart(name.substr(0, dot), kBaseMax) &&
+         IsValidPart(name.substr(dot + 1), kExtensionMax);
+}
+
+std::string GenerateShortName(const std::string& name, std::set<std::string>& taken) {
+  // The extension is what follows the last dot, unless the name starts with it.
+  const std::size_t dot = name.rfind('.');
+  const bool hasExtension = dot != std::string::npos && dot != 0;
+  std::string stem = Squeeze(hasExtension ? name.substr(0, dot) : name, kGeneratedStem);
+  if (stem.empty()) stem.push_back('_');
+  const std::string extension = hasExtension ? Squeeze(name.substr(dot + 1), kExtensionMax) : "";
+  const std::string suffix = extension.empty() ? std::string() : std::string(1, '.').append(extension);
+  for (unsigned n = 1; n < 10'000'000; ++n) {
+    const std::string tail = std::string(1, '~').append(std::to_string(n));
+    // The base stays within 8 characters as the number grows.
+    const std::string base = stem.substr(0, std::min(stem.size(), kBaseMax - tail.size())) + tail;
+    const std::string candidate = base + suffix;
+    if (taken.insert(candidate).second) return candidate;
+  }
+  throw std::runtime_error("no free short name for '" + name + "'");
+}
+
+}  // namespace moltpack
