@@ -15,3 +15,10 @@ if(WIN32)
   target_link_options(koru_settings INTERFACE -static -static-libgcc -static-libstdc++)
   target_compile_definitions(koru_settings INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX)
 endif()
+
+if(KORU_BUILD_FUZZ)
+  # Coverage for libFuzzer in every library the fuzzers link.
+  target_compile_options(koru_settings INTERFACE
+    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  target_link_options(koru_settings INTERFACE -fsanitize=address,undefined)
+endif()
