@@ -1,0 +1,4 @@
+// Resource identifiers of the update program.
+#pragma once
+
+#define IDD_KUP_DIALOG 102

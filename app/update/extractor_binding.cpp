@@ -1,0 +1,42 @@
+#include "extractor_binding.h"
+
+#include <cstdint>
+
+#include "molt.h"
+#include "program_paths.h"
+
+namespace kup {
+
+std::string VolumeFormatOf(const char* packPath) {
+  ProgramSystem& system = SystemServices();
+  std::string format;
+  for (const char* p = packPath; *p != '\0'; ++p) {
+    // The trail byte of a double-byte character is copied with its lead.
+    if (system.IsLeadByte(static_cast<std::uint8_t>(*p)) && p[1] != '\0') {
+      format += *p++;
+    } else if (*p == '%') {
+      format += '%';
+    }
+    format += *p;
+  }
+  return format;
+}
+
+bool UnpackPackage(const char* packPath, const char* destination) {
+  ProgramSystem& system = SystemServices();
+  char libraryPath[kPathBufferSize];
+  if (!BuildProgramPath(libraryPath, system.ExtractorLibraryName())) return false;
+  const LibraryHandle library = system.OpenLibrary(libraryPath);
+  if (library == nullptr) return false;
+
+  const auto molt = reinterpret_cast<MoltFunction>(system.FindExport(library, "Molt"));
+  int result = -1;
+  if (molt != nullptr) {
+    const std::string volumeFormat = VolumeFormatOf(packPath);
+    result = molt(volumeFormat.c_str(), destination, nullptr, 1, "UNPACK");
+  }
+  system.CloseLibrary(library);
+  return molt != nullptr && result == 0;
+}
+
+}  // namespace kup
