@@ -16,6 +16,7 @@ inline constexpr std::uint32_t kWindowSize = 32768;
 // One Huffman code in decoding form: a 256-entry table over the next 8 bits
 // of the stream, and a pool of nodes for codes longer than 8 bits. Entries
 // and children 0x0000-0x7FFF are symbols; 0x8000-0xFFFF refer to node ~value.
+// An entry or child that no code reaches holds 0 and reads as symbol 0.
 struct DecodeNode {
   std::uint16_t zero;
   std::uint16_t one;
@@ -28,19 +29,53 @@ struct CodeTables {
   DecodeNode nodes[NodeCount > 0 ? NodeCount : 1];
 };
 
+// The same code prepared for the fast loop (inflate_fast.cpp): a table over
+// the first `RootBits` bits of the stream whose entries give the symbol's
+// meaning and length at once, with subtables for longer codes. Only complete
+// codes get one; see BuildFastTable.
+template <unsigned RootBits, unsigned Capacity>
+struct FastTable {
+  std::uint32_t entries[Capacity];
+};
+
+// Capacities of the fast tables: the root table and room for its subtables,
+// ample for the codes that compressors write. The builder checks every code
+// against them and leaves one that does not fit to the plain loop.
+using FastLitLenTable = FastTable<10, 1334>;
+using FastDistTable = FastTable<8, 402>;
+
+// Why a block was rejected (error 34). Kept so that a rejection can be told
+// apart from the others; every one of them ends the entry alike.
+enum class BadData : std::uint8_t {
+  None,
+  BlockType,       // block type 3
+  StoredLength,    // LEN is not the one's complement of NLEN
+  CodeCounts,      // HLIT + 257 above 286 or HDIST + 1 above 30
+  OverSubscribed,  // more codes of some lengths than the code space holds
+  RepeatPastEnd,   // a repeat runs past the last code length of the block
+  UnusedCode,      // the bits reach no code and symbol 0 has none either
+  LengthSymbol,    // literal/length symbol 286 or 287
+  DistanceSymbol,  // distance symbol 30 or 31
+  OutputTooLong,   // more output than the entry's original size
+};
+
 struct DecoderState {
-  std::uint32_t InputLeft = 0;   // packed bytes of the entry not yet taken
-  bool PastEnd = false;          // a fill byte has been supplied
-  std::uint16_t BitBuffer = 0;   // unread bits; bit 0 is the next one
-  std::uint8_t BitCount = 0;     // valid bits above the low 8
+  std::uint32_t InputLeft = 0;  // packed bytes of the entry not yet taken
+  bool PastEnd = false;         // a fill byte has been supplied
+  std::uint16_t BitBuffer = 0;  // unread bits; bit 0 is the next one
+  std::uint8_t BitCount = 0;    // valid bits above the low 8
   bool FinalBlock = false;
-  std::uint32_t OutputLeft = 0;  // bytes the entry may still produce
-  std::uint32_t OutputPos = 0;   // next byte of OutputWindow; bytes waiting to be written
+  BadData Rejection = BadData::None;  // why the last entry was rejected
+  std::uint32_t OutputLeft = 0;       // bytes the entry may still produce
+  std::uint32_t OutputPos = 0;        // next byte of OutputWindow; bytes waiting to be written
   platform::FileHandle OutputHandle = platform::kInvalidFile;
-  std::uint16_t LengthCounts[17] = {};
   CodeTables<288, 576> LitLenCode = {};
   CodeTables<32, 64> DistCode = {};
   CodeTables<19, 0> CodeLenCode = {};
+  // The block's codes as fast tables, when both are complete.
+  bool FastCodesReady = false;
+  FastLitLenTable FastLitLen = {};
+  FastDistTable FastDist = {};
   std::uint8_t OutputWindow[kWindowSize] = {};
 };
 

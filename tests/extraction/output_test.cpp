@@ -157,8 +157,10 @@ TEST_F(ExtractionTest, FolderWhereAFileGoesEndsWith43) {
 TEST_F(ExtractionTest, OutputPathThatWouldNotFitIsRefusedBeforeAnythingIsCreated) {
   // Nested folders until the path no longer fits the platform's limit.
   const std::string name(200, 'n');
-  Entry deepest = File(name, "f");
-  for (int level = 0; level < 30; ++level) deepest = Directory(name, {deepest});
+  Entry deepest = packwriter::WithLongName(File("F", "f"), name);
+  for (int level = 0; level < 30; ++level) {
+    deepest = packwriter::WithLongName(Directory("D", {deepest}), name);
+  }
   const int result = Extract({deepest});
   EXPECT_EQ(result, molt::ERR_MAKE_DIRECTORY);
   std::size_t longest = 0;
@@ -166,6 +168,25 @@ TEST_F(ExtractionTest, OutputPathThatWouldNotFitIsRefusedBeforeAnythingIsCreated
     longest = std::max(longest, item.path().string().size());
   }
   EXPECT_LT(longest, platform.MaxPath());
+}
+
+TEST_F(ExtractionTest, FileWhosePathWouldNotFitIsRefusedWith43) {
+  const std::string folderName(200, 'd');
+  const std::string fileName(250, 'f');
+  // As many folders as fit with room to spare, then a file that does not.
+  const std::size_t limit = platform.MaxPath();
+  std::size_t length = out().string().size();
+  int levels = 0;
+  while (length + 1 + folderName.size() + 1 + fileName.size() + 1 <= limit) {
+    length += 1 + folderName.size();
+    ++levels;
+  }
+  ++levels;  // this folder still fits, the file inside it no longer does
+  Entry tree = packwriter::WithLongName(File("F", "f"), fileName);
+  for (int level = 0; level < levels; ++level) {
+    tree = packwriter::WithLongName(Directory("D", {tree}), folderName);
+  }
+  EXPECT_EQ(Extract({tree}), molt::ERR_OUTPUT_OPEN);
 }
 
 // Names that could lead out of the destination, or that are no names at all.
