@@ -569,4 +569,20 @@ TEST(DescrambleTest, KeyIsUnmaskedOnceAndIndexedByPosition) {
   for (const std::uint8_t byte : bytes) EXPECT_EQ(byte, 0);
 }
 
+TEST(DescrambleTest, EveryStartAndLengthUsesTheKeyByteOfItsOffset) {
+  molt::ReaderState reader;
+  for (unsigned position = 0; position < 40; ++position) {
+    for (unsigned length = 0; length < 70; ++length) {
+      std::vector<std::uint8_t> bytes(length + 1, 0x5A);
+      molt::Descramble(reader, static_cast<std::uint16_t>(position),
+                       static_cast<std::uint16_t>(length), bytes.data());
+      for (unsigned i = 0; i < length; ++i) {
+        ASSERT_EQ(bytes[i], 0x5A ^ molt::detail::kPlainKey.bytes[(position + i) % 16])
+            << position << "+" << i;
+      }
+      ASSERT_EQ(bytes[length], 0x5A) << "past the end";
+    }
+  }
+}
+
 }  // namespace
