@@ -146,7 +146,7 @@ TEST_F(ExtractionTest, WrongCommandOpensNoPack) {
   packwriter::Pack pack;
   pack.root = {File("a.txt", "a")};
   const std::string path = packwriter::WritePack(pack, dir / "p.bin").front();
-  EXPECT_EQ(molt::Molt(context, path.c_str(), out().c_str(), nullptr, 0, "Unpack"),
+  EXPECT_EQ(molt::Molt(context, path.c_str(), out().string().c_str(), nullptr, 0, "Unpack"),
             molt::ERR_OPTION);
   EXPECT_TRUE(platform.openedVolumes.empty());
 }
