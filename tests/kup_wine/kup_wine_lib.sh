@@ -1,0 +1,97 @@
+# Shell helpers for running the real KUP.exe under Wine on a virtual
+# display, shared by the kup_wine tests and scripts/run-sample (sourced, not
+# run). Needs KW_WINE_RUN (scripts/wine-run) and KW_PROBE (ui_probe.exe).
+
+# The Windows form of an absolute Unix path: Wine's drive Z: is the Unix root.
+kw_winpath() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# The prefix's system directory, where the update program looks for its
+# installer.
+kw_system_dir() {
+  local scripts
+  scripts=$(dirname "$KW_WINE_RUN")
+  (source "$scripts/wine-env" && printf '%s/drive_c/windows/system32' "$WINEPREFIX")
+}
+
+# Puts the stand-in installer in the place of the prefix's wusa.exe. Wine has
+# a built-in program of that name that it would run instead of any file
+# there, so the prefix is told to prefer the file (a DLL override, which the
+# prefix keeps). Wine's services write the registry to disk with a delay,
+# so the override may be set more than once; that does no harm.
+kw_install_standin() {
+  local standin=$1 scripts system
+  scripts=$(dirname "$KW_WINE_RUN")
+  "$scripts/wine-prefix-setup" || return 1
+  system=$(kw_system_dir)
+  cmp -s "$standin" "$system/wusa.exe" || cp "$standin" "$system/wusa.exe" || return 1
+  local prefix
+  prefix=$(dirname "$(dirname "$(dirname "$system")")")
+  if ! grep -qi '^"wusa.exe"="native"' "$prefix/user.reg" 2>/dev/null; then
+    "$KW_WINE_RUN" reg add 'HKCU\Software\Wine\DllOverrides' /v wusa.exe /d native /f \
+      >/dev/null 2>&1 || return 1
+  fi
+}
+
+# With the override set and no file, the installer cannot be started.
+kw_remove_standin() {
+  rm -f "$(kw_system_dir)/wusa.exe"
+}
+
+# One box as the probe told it, in a fixed order: the window line first,
+# then the controls sorted, since their order is the system's.
+kw_normalise_box() {
+  local lines
+  lines=$(cat)
+  grep '^window:' <<<"$lines"
+  grep -v '^window:' <<<"$lines" | LC_ALL=C sort
+}
+
+# Presses OK on every "Molt Error" and "KORU Update Program" message box
+# until process PID has ended (or LIMIT seconds have passed), appending what
+# each box held to TRANSCRIPT, a blank line after each box. The progress
+# dialog has the message boxes' caption but no OK button, so the probe
+# leaves it alone (exit 2).
+kw_answer_boxes() {
+  local pid=$1 transcript=$2 limit=${3:-90}
+  local deadline=$((SECONDS + limit)) caption out
+  out=$(mktemp)
+  while kill -0 "$pid" 2>/dev/null; do
+    if ((SECONDS >= deadline)); then
+      echo "kw_answer_boxes: still running after ${limit}s, stopping it" >&2
+      kill "$pid" 2>/dev/null
+      break
+    fi
+    for caption in "Molt Error" "KORU Update Program"; do
+      if "$KW_WINE_RUN" "$KW_PROBE" "$caption" --timeout 200 --press OK >"$out" 2>&1; then
+        # Windows programs end their lines with CR LF.
+        tr -d '\r' <"$out" | kw_normalise_box >>"$transcript"
+        echo >>"$transcript"
+      fi
+    done
+  done
+  rm -f "$out"
+}
+
+# Waits up to LIMIT seconds for FILE to appear while process PID runs.
+kw_wait_for_file() {
+  local file=$1 pid=$2 limit=${3:-60}
+  local deadline=$((SECONDS + limit))
+  until [[ -e "$file" ]]; do
+    kill -0 "$pid" 2>/dev/null || return 1
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# A picture of the whole virtual screen as PNG, with ImageMagick.
+kw_screenshot() {
+  local png=$1
+  if command -v import >/dev/null; then
+    import -window root "$png" 2>/dev/null && return 0
+  fi
+  command -v xwd >/dev/null && command -v convert >/dev/null &&
+    xwd -root -silent | convert xwd:- "$png" 2>/dev/null
+}

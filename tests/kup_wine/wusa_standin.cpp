@@ -1,0 +1,92 @@
+// The installer that the update program starts, for tests: put in the
+// place of the system's "wusa.exe", it only tells what it was given.
+//
+// Environment:
+//   MOLT_WUSA_LOG       file (Windows path) that gets, in UTF-8:
+//                         command line: <the whole command line>
+//                         parameters: <what follows the program's name>
+//                       written and closed before any wait, so a test that
+//                       sees it knows the installer is running.
+//   MOLT_WUSA_WAIT_FOR  file (Windows path) to wait for before ending, so a
+//                       test can act while the installer runs; the wait
+//                       gives up after MOLT_WUSA_WAIT_LIMIT seconds
+//                       (default 120), so a broken test never hangs.
+//   MOLT_WUSA_EXIT      the exit code (default 0); the update program
+//                       must not care what it is.
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::wstring Variable(const wchar_t* name) {
+  wchar_t value[1024];
+  const DWORD length = GetEnvironmentVariableW(name, value, 1024);
+  if (length == 0 || length >= 1024) return {};
+  return std::wstring(value, length);
+}
+
+std::string ToUtf8(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
+                      nullptr, nullptr);
+  return text;
+}
+
+// What follows the program's name, by the rule the system's own startup code
+// uses for the first token: a quoted name runs to the next quote, an unquoted
+// one to the first blank; the blanks after it are not part of the rest.
+std::wstring Parameters(const wchar_t* commandLine) {
+  const wchar_t* p = commandLine;
+  if (*p == L'"') {
+    ++p;
+    while (*p != L'\0' && *p != L'"') ++p;
+    if (*p == L'"') ++p;
+  } else {
+    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
+  }
+  while (*p == L' ' || *p == L'\t') ++p;
+  return p;
+}
+
+bool WriteLog(const std::wstring& path, const wchar_t* commandLine) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const std::string text = "command line: " + ToUtf8(commandLine) + "\n" +
+                           "parameters: " + ToUtf8(Parameters(commandLine)) + "\n";
+  DWORD written = 0;
+  const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size();
+  CloseHandle(file);
+  return ok;
+}
+
+void WaitForFile(const std::wstring& path, DWORD limitSeconds) {
+  const ULONGLONG deadline = GetTickCount64() + 1000ULL * limitSeconds;
+  while (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES &&
+         GetTickCount64() < deadline) {
+    Sleep(50);
+  }
+}
+
+DWORD NumberOr(const std::wstring& text, DWORD fallback) {
+  if (text.empty()) return fallback;
+  return static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 10));
+}
+
+}  // namespace
+
+int main() {
+  const wchar_t* commandLine = GetCommandLineW();
+  const std::wstring log = Variable(L"MOLT_WUSA_LOG");
+  // A log that cannot be written fails the run loudly rather than quietly.
+  if (!log.empty() && !WriteLog(log, commandLine)) return 99;
+  const std::wstring waitFor = Variable(L"MOLT_WUSA_WAIT_FOR");
+  if (!waitFor.empty()) WaitForFile(waitFor, NumberOr(Variable(L"MOLT_WUSA_WAIT_LIMIT"), 120));
+  return static_cast<int>(NumberOr(Variable(L"MOLT_WUSA_EXIT"), 0));
+}
