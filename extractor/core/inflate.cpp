@@ -164,15 +164,6 @@ std::uint32_t CopyStoredRun(Context& context, std::uint32_t length) {
 
 enum class CodeShape { OverSubscribed, Incomplete, Complete };
 
-std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
-  std::uint32_t reversed = 0;
-  for (unsigned i = 0; i < length; ++i) {
-    reversed = (reversed << 1) | (code & 1);
-    code >>= 1;
-  }
-  return reversed;
-}
-
 // Builds the decoding form of a code from its lengths (each 0 to 15; the
 // callers never store more). The lengths are the stream's, so the code
 // space they use is counted first: an over-subscribed code is refused before

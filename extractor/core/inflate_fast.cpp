@@ -61,15 +61,6 @@ std::uint32_t DistanceMeaning(unsigned symbol) {
   return MakeEntry(kMatch, kDistanceExtra[symbol], kDistanceBase[symbol]);
 }
 
-std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
-  std::uint32_t reversed = 0;
-  for (unsigned i = 0; i < length; ++i) {
-    reversed = (reversed << 1) | (code & 1);
-    code >>= 1;
-  }
-  return reversed;
-}
-
 // Fills the table of a complete code. Codes up to the root bits fill every
 // root entry whose low bits they are; longer codes share one subtable per
 // root entry, sized for the longest code under it, and fill it the same way.

@@ -40,4 +40,15 @@ inline constexpr std::uint8_t kFixedDistanceLength = 5;
 // 2^n - 1 for n = 0 to 8.
 inline constexpr std::uint8_t kBitMask[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
 
+// A code's bits in stream order: the stream delivers a code's first bit
+// first, and the bit buffer holds it in bit 0.
+constexpr std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
+  std::uint32_t reversed = 0;
+  for (unsigned i = 0; i < length; ++i) {
+    reversed = (reversed << 1) | (code & 1);
+    code >>= 1;
+  }
+  return reversed;
+}
+
 }  // namespace molt::inflate

@@ -33,10 +33,10 @@ std::string FormatOne(const std::string& conversion, unsigned value) {
   // The conversion was checked above to be one integer conversion with at
   // most 5 digits of width or precision, so the buffer always suffices.
   char buffer[128];
-  const std::string spec = conversion.back() == 'u' ? conversion : conversion.substr(0, conversion.size() - 1) + "d";
+  const std::string conversionFormat = conversion.back() == 'u' ? conversion : conversion.substr(0, conversion.size() - 1) + "d";
   const int written = conversion.back() == 'u'
-                          ? std::snprintf(buffer, sizeof buffer, spec.c_str(), value)
-                          : std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<int>(value));
+                          ? std::snprintf(buffer, sizeof buffer, conversionFormat.c_str(), value)
+                          : std::snprintf(buffer, sizeof buffer, conversionFormat.c_str(), static_cast<int>(value));
   if (written < 0 || static_cast<std::size_t>(written) >= sizeof buffer) throw Error("volume name too long");
   return std::string(buffer, static_cast<std::size_t>(written));
 }
