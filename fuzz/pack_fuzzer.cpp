@@ -30,6 +30,7 @@ void Put32(std::string& out, std::uint32_t value) {
   Put16(out, static_cast<std::uint16_t>(value >> 16));
 }
 
+#ifdef MOLT_FUZZ_DEFLATE
 // One file record whose data is the given DEFLATE stream.
 std::string DeflatedFileRecord(const std::uint8_t* data, std::size_t size) {
   std::string record;
@@ -45,6 +46,7 @@ std::string DeflatedFileRecord(const std::uint8_t* data, std::size_t size) {
   record.append(reinterpret_cast<const char*>(data), size);
   return record;
 }
+#endif
 
 std::string Volume(const std::string& stream) {
   std::string volume(reinterpret_cast<const char*>(molt::kSignature), 4);

@@ -52,16 +52,27 @@ int Reject(DecoderState& decoder, BadData reason) {
 // ---------------------------------------------------------------------------
 // Input: bytes of the entry, then bits
 
+// Thrown by NextInputByte when the stream runs on past its packed bytes and
+// fill bytes; InflateMember turns it into bad data.
+struct InputOverrun {};
+
 // One byte of the entry by the reader's stream byte rule. Past the entry's
-// packed bytes the first demand gets 0x00 and every later one 0x01, taken
-// from nowhere: a well-formed stream asks for exactly one byte beyond its
-// last, as the look-ahead of the bit buffer.
+// packed bytes the first demand gets 0x00 and the next 0x01, taken from
+// nowhere: a well-formed stream asks for exactly one byte beyond its last, as
+// the look-ahead of the bit buffer, and a stream whose packed size leaves out
+// a last 0x00 byte asks for one more. A further demand can only come from a
+// stream that runs on past its packed bytes: that is bad data, not made-up
+// output written until the original size is reached.
 std::uint8_t NextInputByte(Context& context) {
   DecoderState& decoder = context.decoder;
   if (decoder.InputLeft == 0) {
-    if (decoder.PastEnd) return 0x01;
-    decoder.PastEnd = true;
-    return 0x00;
+    if (!decoder.PastEnd) {
+      decoder.PastEnd = true;
+      return 0x00;
+    }
+    if (decoder.LookAheadFilled) throw InputOverrun{};
+    decoder.LookAheadFilled = true;
+    return 0x01;
   }
   --decoder.InputLeft;
   return ReadInputByte(context, context.reader);
@@ -419,6 +430,7 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
   decoder.OutputPos = 0;
   UpdateCrc32(context.RunningCrc, nullptr, 0);
   decoder.PastEnd = false;
+  decoder.LookAheadFilled = false;
   decoder.FinalBlock = false;
   decoder.Rejection = BadData::None;
   decoder.FastCodesReady = false;
@@ -428,9 +440,13 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
   decoder.BitCount = 0;
 
   int result = kBlockEnded;
-  do {
-    result = InflateBlock(context);
-  } while (result == kBlockEnded && !decoder.FinalBlock);
+  try {
+    do {
+      result = InflateBlock(context);
+    } while (result == kBlockEnded && !decoder.FinalBlock);
+  } catch (const InputOverrun&) {
+    result = Reject(decoder, BadData::InputPastEnd);
+  }
 
   FlushOutputWindow(context);
   if (result != kBlockEnded) RaiseError(ERR_INPUT_FORMAT);

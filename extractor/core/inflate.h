@@ -57,11 +57,13 @@ enum class BadData : std::uint8_t {
   LengthSymbol,    // literal/length symbol 286 or 287
   DistanceSymbol,  // distance symbol 30 or 31
   OutputTooLong,   // more output than the entry's original size
+  InputPastEnd,    // the stream runs on more than a byte past its packed size
 };
 
 struct DecoderState {
   std::uint32_t InputLeft = 0;  // packed bytes of the entry not yet taken
-  bool PastEnd = false;         // a fill byte has been supplied
+  bool PastEnd = false;         // the 0x00 fill byte has been supplied
+  bool LookAheadFilled = false;  // and after it the one 0x01 fill byte
   std::uint16_t BitBuffer = 0;  // unread bits; bit 0 is the next one
   std::uint8_t BitCount = 0;    // valid bits above the low 8
   bool FinalBlock = false;
