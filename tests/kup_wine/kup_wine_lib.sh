@@ -33,6 +33,21 @@ kw_install_standin() {
     "$KW_WINE_RUN" reg add 'HKCU\Software\Wine\DllOverrides' /v wusa.exe /d native /f \
       >/dev/null 2>&1 || return 1
   fi
+  kw_draw_own_frames "$prefix"
+}
+
+# The virtual display has no window manager, and Wine leaves a window's
+# frame and caption to one: the update program's windows would show only
+# their client area. Told that its windows are not managed, Wine draws them
+# whole, so a screenshot shows the dialog as the user sees it. Only
+# KUP.exe's windows, through the prefix's per-program settings.
+kw_draw_own_frames() {
+  local prefix=$1
+  if ! grep -qi '^\[Software\\\\Wine\\\\AppDefaults\\\\KUP.exe\\\\X11 Driver\]' \
+       "$prefix/user.reg" 2>/dev/null; then
+    "$KW_WINE_RUN" reg add 'HKCU\Software\Wine\AppDefaults\KUP.exe\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 || return 1
+  fi
 }
 
 # With the override set and no file, the installer cannot be started.
@@ -89,6 +104,8 @@ kw_wait_for_file() {
 # A picture of the whole virtual screen as PNG, with ImageMagick.
 kw_screenshot() {
   local png=$1
+  # The window may have been created a moment ago: give it time to paint.
+  sleep 3
   if command -v import >/dev/null; then
     import -window root "$png" 2>/dev/null && return 0
   fi
