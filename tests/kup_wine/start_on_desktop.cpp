@@ -13,29 +13,16 @@
 #include <string>
 
 #include "test_desktop.h"
+#include "win32_text.h"
 
 namespace {
 
 constexpr int kCannotStart = 120;
 
-// The rest of our own command line after our name: the program's command
-// line, quoting as given.
-const wchar_t* AfterFirstToken(const wchar_t* p) {
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return p;
-}
-
 }  // namespace
 
 int main() {
-  std::wstring commandLine = AfterFirstToken(GetCommandLineW());
+  std::wstring commandLine = AfterProgramName(GetCommandLineW());
   if (commandLine.empty()) {
     std::fprintf(stderr, "usage: start_on_desktop PROGRAM [ARGUMENTS...]\n");
     return kCannotStart;

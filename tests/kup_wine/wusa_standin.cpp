@@ -18,6 +18,8 @@
 #include <cwchar>
 #include <string>
 
+#include "win32_text.h"
+
 namespace {
 
 std::wstring Variable(const wchar_t* name) {
@@ -27,38 +29,12 @@ std::wstring Variable(const wchar_t* name) {
   return std::wstring(value, length);
 }
 
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
-                      nullptr, nullptr);
-  return text;
-}
-
-// What follows the program's name, by the rule the system's own startup code
-// uses for the first token: a quoted name runs to the next quote, an unquoted
-// one to the first blank; the blanks after it are not part of the rest.
-std::wstring Parameters(const wchar_t* commandLine) {
-  const wchar_t* p = commandLine;
-  if (*p == L'"') {
-    ++p;
-    while (*p != L'\0' && *p != L'"') ++p;
-    if (*p == L'"') ++p;
-  } else {
-    while (*p != L'\0' && *p != L' ' && *p != L'\t') ++p;
-  }
-  while (*p == L' ' || *p == L'\t') ++p;
-  return p;
-}
-
 bool WriteLog(const std::wstring& path, const wchar_t* commandLine) {
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   const std::string text = "command line: " + ToUtf8(commandLine) + "\n" +
-                           "parameters: " + ToUtf8(Parameters(commandLine)) + "\n";
+                           "parameters: " + ToUtf8(AfterProgramName(commandLine)) + "\n";
   DWORD written = 0;
   const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                   written == text.size();

@@ -24,18 +24,9 @@
 #include <vector>
 
 #include "test_desktop.h"
+#include "win32_text.h"
 
 namespace {
-
-std::string ToUtf8(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), length,
-                      nullptr, nullptr);
-  return text;
-}
 
 std::wstring TextOf(HWND window) {
   const int length = GetWindowTextLengthW(window);
