@@ -41,8 +41,12 @@ class PosixSharedLibraryTest : public ::testing::Test {
   std::string packPath_;
 };
 
-TEST_F(PosixSharedLibraryTest, ExportsOnlyMolt) {
+// As the update program uses it: load, one call, unload.
+TEST_F(PosixSharedLibraryTest, ExportsOnlyMoltAndExtractsOncePerLoad) {
   EXPECT_EQ(::dlsym(library_, "_ZN4molt4MoltERNS_7ContextEPKcS4_S4_iS4_"), nullptr);
+  const std::string destination = NewDestination("once");
+  EXPECT_EQ(molt_(packPath_.c_str(), destination.c_str(), nullptr, 1, "UNPACK"), 0);
+  EXPECT_EQ(testing_support::ReadFileBytes(fs::path(destination) / "b.txt"), "beta");
 }
 
 TEST_F(PosixSharedLibraryTest, ExtractsTwiceInOneLoad) {

@@ -37,6 +37,13 @@ int RaisedCode(const std::function<void()>& action) {
   return 0;
 }
 
+// The pack path of the "@" form: '@' and the list file's path.
+std::string ListFileArgument(const std::string& listPath) {
+  std::string argument = "@";
+  argument += listPath;
+  return argument;
+}
+
 // Reads the whole record stream and describes it in one line per record.
 // File data is read, or passed over with SkipInput.
 std::string ReadAllRecords(Context& context, bool skipData) {
@@ -291,7 +298,7 @@ TEST_F(ReaderTest, ListFileNamesTheVolumesInOrder) {
   molt::CloseReader(context);
 
   platform.openedVolumes.clear();
-  ASSERT_EQ(Open("@" + (dir / "list.txt")), 0);
+  ASSERT_EQ(Open(ListFileArgument(dir / "list.txt")), 0);
   EXPECT_EQ(ReadAllRecords(context, false), expected);
   EXPECT_EQ(platform.openedVolumes, paths);
 }
@@ -370,16 +377,16 @@ std::string WriteWrongSignature(ReaderTest& test) {
 
 const OpenFailure kOpenFailures[] = {
     {"MissingListFile", molt::ERR_INPUT_OPEN,
-     [](ReaderTest& t, FaultPlatform&) { return "@" + (t.dir / "no-list.txt"); }},
+     [](ReaderTest& t, FaultPlatform&) { return ListFileArgument(t.dir / "no-list.txt"); }},
     {"MissingVolume", molt::ERR_INPUT_OPEN,
      [](ReaderTest& t, FaultPlatform&) { return t.dir / "missing.bin"; }},
     {"VolumeIsAFolder", molt::ERR_INPUT_OPEN,
      [](ReaderTest& t, FaultPlatform&) { return t.dir.path().string(); }},
     {"EmptyListFile", molt::ERR_CANNOT_RESTORE,
-     [](ReaderTest& t, FaultPlatform&) { return "@" + WriteBytes(t, "empty.txt", ""); }},
+     [](ReaderTest& t, FaultPlatform&) { return ListFileArgument(WriteBytes(t, "empty.txt", "")); }},
     {"ListLineTooLong", molt::ERR_CANNOT_RESTORE,
      [](ReaderTest& t, FaultPlatform&) {
-       return "@" + WriteBytes(t, "long.txt", std::string(9000, 'a') + "\n");
+       return ListFileArgument(WriteBytes(t, "long.txt", std::string(9000, 'a') + "\n"));
      }},
     {"ShortVolumeHeader", molt::ERR_CANNOT_RESTORE,
      [](ReaderTest& t, FaultPlatform&) {
@@ -454,7 +461,7 @@ TEST_F(ReaderTest, ListFileThatEndsTooSoonRaises36DuringTheStream) {
   const auto volumes = packwriter::BuildVolumes(pack);
   testing_support::WriteFileBytes(dir.path() / "v1", volumes[0]);
   testing_support::WriteFileBytes(dir.path() / "list.txt", (dir / "v1") + "\n");
-  ASSERT_EQ(Open("@" + (dir / "list.txt")), 0);
+  ASSERT_EQ(Open(ListFileArgument(dir / "list.txt")), 0);
   EXPECT_EQ(RaisedCode([&] { ReadAllRecords(context, false); }), molt::ERR_CANNOT_RESTORE);
 }
 
