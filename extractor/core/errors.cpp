@@ -6,18 +6,6 @@
 
 namespace molt {
 
-const char* ErrorText(int code) {
-  switch (code) {
-#define MOLT_ERROR(number, name, text) \
-  case number:                         \
-    return text;
-#include "error_texts.def"
-#undef MOLT_ERROR
-    default:
-      return nullptr;
-  }
-}
-
 void RaiseError(int code) { throw ErrorUnwind{code}; }
 
 int ReportError(Context& context, int code) {
