@@ -184,23 +184,15 @@ enum class CodeShape { OverSubscribed, Incomplete, Complete };
 // that leave patterns unused are built; those patterns read as symbol 0.
 template <unsigned LengthCount, unsigned NodeCount>
 CodeShape BuildDecodeTable(CodeTables<LengthCount, NodeCount>& code) {
-  std::uint32_t nextCode[17] = {};  // counts per length, then next codes
-  for (unsigned symbol = 0; symbol < LengthCount; ++symbol) ++nextCode[code.lengths[symbol]];
-  nextCode[0] = 0;
+  std::uint32_t nextCode[17];  // counts per length, then next codes
+  CountCodeLengths(code.lengths, LengthCount, nextCode);
 
   std::int32_t spaceLeft = 1;
   for (unsigned length = 1; length <= 16; ++length) {
     spaceLeft = spaceLeft * 2 - static_cast<std::int32_t>(nextCode[length]);
     if (spaceLeft < 0) return CodeShape::OverSubscribed;
   }
-
-  std::uint32_t next = 0;
-  for (unsigned length = 1; length <= 16; ++length) {
-    next <<= 1;
-    const std::uint32_t count = nextCode[length];
-    nextCode[length] = next;
-    next += count;
-  }
+  CountsToFirstCodes(nextCode);
 
   std::fill(std::begin(code.table), std::end(code.table), std::uint16_t{0});
   std::fill(std::begin(code.nodes), std::end(code.nodes), DecodeNode{0, 0});

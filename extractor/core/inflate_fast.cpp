@@ -69,16 +69,9 @@ template <unsigned RootBits, unsigned Capacity>
 bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (*meaning)(unsigned),
                     FastTable<RootBits, Capacity>& table) {
   constexpr unsigned kRootSize = 1u << RootBits;
-  std::uint32_t nextCode[17] = {};
-  for (unsigned symbol = 0; symbol < count; ++symbol) ++nextCode[lengths[symbol]];
-  nextCode[0] = 0;
-  std::uint32_t next = 0;
-  for (unsigned length = 1; length <= 16; ++length) {
-    next <<= 1;
-    const std::uint32_t lengthCount = nextCode[length];
-    nextCode[length] = next;
-    next += lengthCount;
-  }
+  std::uint32_t nextCode[17];
+  CountCodeLengths(lengths, count, nextCode);
+  CountsToFirstCodes(nextCode);
 
   std::uint16_t reversed[288];
   std::uint8_t longest[kRootSize] = {};

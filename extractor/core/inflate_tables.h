@@ -40,6 +40,26 @@ inline constexpr std::uint8_t kFixedDistanceLength = 5;
 // 2^n - 1 for n = 0 to 8.
 inline constexpr std::uint8_t kBitMask[9] = {0x00, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F, 0xFF};
 
+// The canonical code assignment (section 3.2.2): counts the symbols of each
+// code length (1 to 16; 0 has no code), then turns each count into the first
+// code of that length in place.
+inline void CountCodeLengths(const std::uint8_t* lengths, unsigned count,
+                             std::uint32_t codes[17]) {
+  for (unsigned length = 0; length <= 16; ++length) codes[length] = 0;
+  for (unsigned symbol = 0; symbol < count; ++symbol) ++codes[lengths[symbol]];
+  codes[0] = 0;
+}
+
+inline void CountsToFirstCodes(std::uint32_t codes[17]) {
+  std::uint32_t next = 0;
+  for (unsigned length = 1; length <= 16; ++length) {
+    next <<= 1;
+    const std::uint32_t lengthCount = codes[length];
+    codes[length] = next;
+    next += lengthCount;
+  }
+}
+
 // A code's bits in stream order: the stream delivers a code's first bit
 // first, and the bit buffer holds it in bit 0.
 constexpr std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {

@@ -170,6 +170,17 @@ TEST_F(ExtractionTest, OutputPathThatWouldNotFitIsRefusedBeforeAnythingIsCreated
   EXPECT_LT(longest, platform.MaxPath());
 }
 
+// The walk goes one level deeper per folder; one-letter names nest as deep
+// as the output path allows, and one level more ends in 42, not in a
+// stack that runs out.
+TEST_F(ExtractionTest, FoldersNestedBeyondThePathLimitEndWith42) {
+  const std::size_t levels = platform.MaxPath() / 2 + 1;
+  Entry tree = File("f", "f");
+  for (std::size_t level = 0; level < levels; ++level) tree = Directory("a", {tree});
+  EXPECT_EQ(Extract({tree}), molt::ERR_MAKE_DIRECTORY);
+  EXPECT_TRUE(fs::is_directory(out() / "a" / "a" / "a"));
+}
+
 TEST_F(ExtractionTest, FileWhosePathWouldNotFitIsRefusedWith43) {
   const std::string folderName(200, 'd');
   const std::string fileName(250, 'f');
