@@ -84,6 +84,8 @@ std::uint32_t LowBits(const DecoderState& decoder, unsigned n) {
 }
 
 // Drops n (at most 8) bits, taking at most one byte to keep 8 bits ahead.
+// Callers never pass more: code lengths reach it only from table entries
+// (8 bits at most) and wider fields go through ReadWideBits.
 void DropBits(Context& context, unsigned n) {
   DecoderState& decoder = context.decoder;
   if (n <= decoder.BitCount) {
@@ -231,15 +233,17 @@ CodeShape BuildDecodeTable(CodeTables<LengthCount, NodeCount>& code) {
 // Decodes one symbol: one table lookup for the first 8 bits, then one node
 // per further bit. A pattern that no code reaches reads as symbol 0 and drops
 // what symbol 0's length says (in the table) or the bits walked (in the
-// nodes); when symbol 0 has no code either, the result is kNoSymbol, so that
-// decoding never stands still.
+// nodes). The result is kNoSymbol, so that decoding never stands still,
+// when symbol 0 has no code either, and when its code is longer than 8 bits:
+// such a code lives in the nodes, so a table entry that reads as symbol 0
+// cannot be its pattern, and its length is more than one drop can take.
 template <unsigned LengthCount, unsigned NodeCount>
 int DecodeSymbol(Context& context, const CodeTables<LengthCount, NodeCount>& code) {
   DecoderState& decoder = context.decoder;
   std::uint16_t value = code.table[LowBits(decoder, 8)];
   if (value < 0x8000) {
     const unsigned length = code.lengths[value];
-    if (length == 0) return kNoSymbol;
+    if (length == 0 || length > 8) return kNoSymbol;
     DropBits(context, length);
     return value;
   }

@@ -15,7 +15,9 @@
 //     byte;
 //   - a longest match (258 bytes) and 8 bytes after it fit before the
 //     window's end, and the match fits within the entry's bound, so the
-//     window is never flushed here and the bound is never reached.
+//     window is never flushed here and the bound is never reached;
+//   - the bit buffer holds what the plain loop keeps there: 8 bits and
+//     BitCount (0 to 7) more.
 // A symbol with no meaning (literal/length 286, 287, distance 30, 31) is not
 // taken: the loop returns with the state from before it, and the plain loop
 // rejects it. On return, whole bytes that the plain loop would not yet have
@@ -128,8 +130,12 @@ std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
   return value;
 }
 
+// A load, then a store: the two ranges may overlap (a source that lies a
+// whole window ahead is the destination itself).
 void Copy8(std::uint8_t* destination, const std::uint8_t* source) {
-  std::memcpy(destination, source, 8);
+  std::uint64_t bytes;
+  std::memcpy(&bytes, source, 8);
+  std::memcpy(destination, &bytes, 8);
 }
 
 // An exact copy of a match whose source lies ahead near the window's end
@@ -198,6 +204,9 @@ bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
   const std::uint64_t outputEnd = std::min<std::uint64_t>(
       kWindowSize - 9, std::uint64_t{decoder.OutputPos} + decoder.OutputLeft);
   if (available < 8 || outputEnd < decoder.OutputPos + kMaxMatch) return false;
+  // The bit buffer holds 8 to 15 bits; anything else would make the refill
+  // below move the input pointer by a made-up amount.
+  if (decoder.BitCount > 7) return false;
 
   const std::uint8_t* in = reader.InputPointer;
   const std::uint8_t* const lastLoad = in + available - 8;

@@ -11,6 +11,8 @@
 #include "decoder/sample_data.h"
 #include "decoder/zlib_streams.h"
 #include "errors.h"
+#include "inflate_fast.h"
+#include "inflate_tables.h"
 
 namespace decoder_test {
 namespace {
@@ -200,6 +202,9 @@ TEST(InflateStreams, LongestDistanceAndShortestRepeat) {
   PutMatch(writer, kFixedLitLen, kFixedDistance, 258, 1);
   PutMatch(writer, kFixedLitLen, kFixedDistance, 100,
            32767);  // source runs across the window's end
+  // Enough after the matches that the fast loop takes them too.
+  const Bytes after = MakeSample(SampleKind::Text, 64, 9);
+  PutLiterals(writer, kFixedLitLen, after);
   kFixedLitLen.Put(writer, 256);
 
   Bytes expected = history;
@@ -208,9 +213,12 @@ TEST(InflateStreams, LongestDistanceAndShortestRepeat) {
   expected.push_back('A');
   Repeat(expected, 258, 1);
   Repeat(expected, 100, 32767);
+  expected.insert(expected.end(), after.begin(), after.end());
   ASSERT_EQ(ZlibInflate(writer.bytes(), expected.size()), expected);
   DecoderRig rig;
-  ExpectOutput(rig.Decode(writer.bytes(), static_cast<std::uint32_t>(expected.size())), expected);
+  const auto size = static_cast<std::uint32_t>(expected.size());
+  ExpectOutput(rig.Decode(writer.bytes(), size), expected);
+  ExpectOutput(rig.Decode(writer.bytes(), size, OneByteBlocks()), expected);
 }
 
 TEST(InflateStreams, MatchesLeaveTheOlderHistoryAlone) {
@@ -430,6 +438,26 @@ TEST(InflateStreams, RepeatRunsOnFromLiteralLengthsIntoDistanceLengths) {
   ExpectRejected(rig.Decode(build(symbols), 10), BadData::RepeatPastEnd, {});
 }
 
+TEST(InflateStreams, RepeatOneLengthPastTheLargestCountsIsRejected) {
+  // 286 + 30 lengths, the largest counts: with two lengths left, a repeat of
+  // three would write one length beyond every run.
+  const Huffman litLen = WidestLitLen();
+  const Huffman distance = WidestDistance();
+  std::vector<CodeLengthSymbol> symbols;
+  for (auto length : litLen.lengths) symbols.push_back({length});
+  for (std::size_t i = 0; i + 2 < distance.lengths.size(); ++i) {
+    symbols.push_back({distance.lengths[i]});
+  }
+  symbols.push_back({16, 0});
+  BitWriter writer;
+  PutBlockHeader(writer, true, 2);
+  PutDynamicHeader(writer, 286, 30, StandardCodeLengthCode(), symbols);
+  writer.AlignToByte();
+  for (int i = 0; i < 16; ++i) writer.Byte(0);
+  DecoderRig rig;
+  ExpectRejected(rig.Decode(writer.bytes(), 100), BadData::RepeatPastEnd, {});
+}
+
 // ---------------------------------------------------------------------------
 // Codes that are not prefix codes, or leave patterns unused
 
@@ -504,6 +532,116 @@ TEST(InflateStreams, UnusedPatternsReadAsSymbolZeroOrAreRejected) {
       ExpectRejected(outcome, BadData::UnusedCode, item.output);
     }
   }
+}
+
+TEST(InflateStreams, UnusedPatternsNeverTakeMoreThanTheirCodeHolds) {
+  // A code that leaves the 8-bit prefix 11111111 unused and gives symbol 0
+  // no code, or one of 9 or 15 bits: such a symbol 0 lives in the nodes, so
+  // the prefix, which reads as symbol 0 in the table, is no pattern of it
+  // and is refused. A decoder that dropped symbol 0's length there would take
+  // more bits than the bit buffer holds. The prefix comes after 1 to 8 'A's
+  // (1 bit each), so that it meets the bit buffer at every alignment, and
+  // is followed by an end of block and a block of each kind, in case the
+  // decoder went on.
+  enum class Code { LitLen, Distance };
+  enum class Next { Fixed, Dynamic, Stored };
+  BitWriter fixed;
+  PutBlockHeader(fixed, true, 1);
+  PutLiterals(fixed, kFixedLitLen, Text("xyz"));
+  kFixedLitLen.Put(fixed, 256);
+  BitWriter dynamic;
+  PutBlockHeader(dynamic, true, 2);
+  PutDynamicCodes(dynamic, SmallLitLen(), Huffman(std::vector<std::uint8_t>{1, 1}));
+  PutLiterals(dynamic, SmallLitLen(), Text("AB"));
+  SmallLitLen().Put(dynamic, 256);
+
+  for (Code code : {Code::LitLen, Code::Distance}) {
+    for (std::uint8_t zeroLength : {0, 9, 15}) {
+      for (Next next : {Next::Fixed, Next::Dynamic, Next::Stored}) {
+        for (unsigned before = 1; before <= 8; ++before) {
+          SCOPED_TRACE((code == Code::LitLen ? "literal/length" : "distance") +
+                       std::string(", symbol 0 of ") + std::to_string(zeroLength) +
+                       " bits, block kind " + std::to_string(static_cast<int>(next)) + ", " +
+                       std::to_string(before) + " literals before");
+          // Literal/length: 'A' 0, end 10, and for the distance case length
+          // 3 as 11. Distance: symbol 1 is 0, symbol 2 is 10. Symbol 0's
+          // code, when it has one, begins 110 in the code that is tested.
+          std::vector<std::uint8_t> litLenLengths(258, 0);
+          litLenLengths['A'] = 1;
+          litLenLengths[256] = 2;
+          std::vector<std::uint8_t> distanceLengths = {0, 1, 2};
+          if (code == Code::LitLen) {
+            litLenLengths[0] = zeroLength;
+          } else {
+            litLenLengths[257] = 2;
+            distanceLengths[0] = zeroLength;
+          }
+          const Huffman litLen(litLenLengths);
+          BitWriter writer;
+          PutBlockHeader(writer, false, 2);
+          PutDynamicCodes(writer, litLen, Huffman(distanceLengths));
+          const Bytes literals(before, 'A');
+          PutLiterals(writer, litLen, literals);
+          if (code == Code::Distance) litLen.Put(writer, 257);
+          writer.Code(0xFF, 8);
+          if (code == Code::LitLen) litLen.Put(writer, 256);
+          if (next == Next::Stored) {
+            PutStored(writer, Text("xyz"), true);
+          } else {
+            const BitWriter& following = next == Next::Fixed ? fixed : dynamic;
+            for (std::size_t bit = 0; bit < following.bitCount(); ++bit) {
+              writer.Bits((following.bytes()[bit / 8] >> (bit % 8)) & 1, 1);
+            }
+          }
+          writer.AlignToByte();
+          for (int i = 0; i < 32; ++i) writer.Byte(0xFF);  // room for the fast loop
+          DecoderRig rig;
+          ExpectRejected(rig.Decode(writer.bytes(), 100), BadData::UnusedCode, literals);
+          ExpectRejected(rig.Decode(writer.bytes(), 100, OneByteBlocks()), BadData::UnusedCode,
+                         literals);
+        }
+      }
+    }
+  }
+}
+
+TEST(InflateStreams, FastLoopDeclinesABitBufferItDoesNotKnow) {
+  // With complete codes, a full input buffer and room in the window, only a
+  // bit count outside 0 to 7 stands between the fast loop and a refill that
+  // would move the input pointer by a made-up amount.
+  auto state = std::make_unique<molt::DecoderState>();
+  molt::ReaderState reader;
+  for (unsigned symbol = 0; symbol < 288; ++symbol) {
+    state->LitLenCode.lengths[symbol] = molt::inflate::FixedLitLenLength(symbol);
+  }
+  std::fill(std::begin(state->DistCode.lengths), std::end(state->DistCode.lengths), 5);
+  ASSERT_TRUE(molt::inflate::BuildFastCodes(*state));
+  reader.InputPointer = reader.InputBuffer;
+  reader.InputCount = 64;
+  state->InputLeft = 64;
+  state->OutputLeft = 1000;
+  for (std::uint8_t bitCount : {std::uint8_t{8}, std::uint8_t{250}}) {
+    state->BitCount = bitCount;
+    EXPECT_FALSE(molt::inflate::InflateCodesFast(*state, reader));
+    EXPECT_EQ(reader.InputPointer, reader.InputBuffer);
+    EXPECT_EQ(state->OutputPos, 0u);
+  }
+}
+
+TEST(InflateStreams, UnusedPatternOfTheCodeLengthCodeIsRejected) {
+  // Code-length symbols 1 (code 0) and 2 (code 10) only: the pattern 11
+  // reaches no code, and symbol 0 has none to stand in for it.
+  std::vector<std::uint8_t> codeLengthLengths(19, 0);
+  codeLengthLengths[1] = 1;
+  codeLengthLengths[2] = 2;
+  BitWriter writer;
+  PutBlockHeader(writer, true, 2);
+  PutDynamicHeader(writer, 258, 2, Huffman(codeLengthLengths), {{1}, {2}});
+  writer.Code(3, 2);
+  writer.AlignToByte();
+  for (int i = 0; i < 8; ++i) writer.Byte(0xFF);
+  DecoderRig rig;
+  ExpectRejected(rig.Decode(writer.bytes(), 100), BadData::UnusedCode, {});
 }
 
 TEST(InflateStreams, SingleDistanceCodeReadsBothPatterns) {
