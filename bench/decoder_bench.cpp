@@ -55,8 +55,8 @@ class BenchPlatform : public platform::Platform {
     *done = static_cast<std::uint32_t>(count);
     return true;
   }
-  bool GetFileSize(platform::FileHandle, std::uint32_t* size) override {
-    *size = static_cast<std::uint32_t>(volume_.size());
+  bool GetFileSize(platform::FileHandle, std::uint64_t* size) override {
+    *size = volume_.size();
     return true;
   }
   bool SeekToStart(platform::FileHandle) override { return true; }

@@ -115,9 +115,14 @@ int OpenVolume(Context& context, std::uint16_t number) {
 
   reader.VolumeHandle = context.sys.OpenVolumeFile(reinterpret_cast<char*>(reader.InputBuffer));
   if (reader.VolumeHandle == platform::kInvalidFile) return ERR_INPUT_OPEN;
-  if (!context.sys.GetFileSize(reader.VolumeHandle, &reader.VolumeSize)) {
+  // A volume's size is a 32-bit quantity of the format: a file of 4 GiB or
+  // more is no volume, and its size cut to the low 32 bits would send the
+  // reader's skips and volume changes to the wrong places.
+  std::uint64_t volumeSize = 0;
+  if (!context.sys.GetFileSize(reader.VolumeHandle, &volumeSize) || volumeSize > 0xFFFFFFFF) {
     return CloseVolumeWith(context, ERR_INPUT_SIZE);
   }
+  reader.VolumeSize = static_cast<std::uint32_t>(volumeSize);
   if (!context.sys.SeekToStart(reader.VolumeHandle)) {
     return CloseVolumeWith(context, ERR_INPUT_POINTER);
   }

@@ -48,8 +48,8 @@ class Platform {
   // Reads up to `size` bytes; `*done` is 0 at the end of the file.
   virtual bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                         std::uint32_t* done) = 0;
-  // The low 32 bits of the file's size.
-  virtual bool GetFileSize(FileHandle file, std::uint32_t* size) = 0;
+  // The file's whole size.
+  virtual bool GetFileSize(FileHandle file, std::uint64_t* size) = 0;
   virtual bool SeekToStart(FileHandle file) = 0;
   // Moves the file position forward by `count` bytes from where it stands.
   virtual bool SkipForward(FileHandle file, std::uint64_t count) = 0;

@@ -108,10 +108,10 @@ class PosixPlatform final : public Platform {
     }
   }
 
-  bool GetFileSize(FileHandle file, std::uint32_t* size) override {
+  bool GetFileSize(FileHandle file, std::uint64_t* size) override {
     struct stat info {};
     if (::fstat(AsFd(file), &info) != 0) return Fail(errno);
-    *size = static_cast<std::uint32_t>(static_cast<std::uint64_t>(info.st_size));
+    *size = static_cast<std::uint64_t>(info.st_size);
     return true;
   }
 

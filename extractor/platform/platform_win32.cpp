@@ -113,11 +113,11 @@ class Win32Platform final : public Platform {
     return ok != FALSE;
   }
 
-  bool GetFileSize(FileHandle file, std::uint32_t* size) override {
+  bool GetFileSize(FileHandle file, std::uint64_t* size) override {
     DWORD high = 0;
     const DWORD low = ::GetFileSize(AsHandle(file), &high);
     if (low == INVALID_FILE_SIZE && ::GetLastError() != NO_ERROR) return false;
-    *size = low;
+    *size = (std::uint64_t{high} << 32) | low;
     return true;
   }
 

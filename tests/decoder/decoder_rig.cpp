@@ -82,10 +82,10 @@ bool MemoryPackPlatform::ReadFile(FileHandle file, void* buffer, std::uint32_t s
   return true;
 }
 
-bool MemoryPackPlatform::GetFileSize(FileHandle file, std::uint32_t* size) {
+bool MemoryPackPlatform::GetFileSize(FileHandle file, std::uint64_t* size) {
   Volume* volume = Find(file);
   if (volume == nullptr) return FaultPlatform::GetFileSize(file, size);
-  *size = static_cast<std::uint32_t>(volume->stored.size());
+  *size = volume->stored.size();
   return true;
 }
 

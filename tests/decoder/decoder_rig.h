@@ -40,7 +40,7 @@ class MemoryPackPlatform : public testing_support::FaultPlatform {
 
   FileHandle OpenVolumeFile(const char* path) override;
   bool ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* done) override;
-  bool GetFileSize(FileHandle file, std::uint32_t* size) override;
+  bool GetFileSize(FileHandle file, std::uint64_t* size) override;
   bool SeekToStart(FileHandle file) override;
   void CloseFile(FileHandle file) override;
   bool WriteFile(FileHandle file, const void* data, std::uint32_t size,

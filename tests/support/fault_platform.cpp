@@ -32,7 +32,7 @@ bool FaultPlatform::ReadFile(FileHandle file, void* buffer, std::uint32_t size,
   return real_.ReadFile(file, buffer, size, done);
 }
 
-bool FaultPlatform::GetFileSize(FileHandle file, std::uint32_t* size) {
+bool FaultPlatform::GetFileSize(FileHandle file, std::uint64_t* size) {
   if (failFileSize) return Fail(platform::kErrorAccessDenied);
   injectedError_.reset();
   return real_.GetFileSize(file, size);

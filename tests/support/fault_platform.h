@@ -55,7 +55,7 @@ class FaultPlatform : public molt::platform::Platform {
 
   FileHandle OpenVolumeFile(const char* path) override;
   bool ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* done) override;
-  bool GetFileSize(FileHandle file, std::uint32_t* size) override;
+  bool GetFileSize(FileHandle file, std::uint64_t* size) override;
   bool SeekToStart(FileHandle file) override;
   bool SkipForward(FileHandle file, std::uint64_t count) override;
   void CloseFile(FileHandle file) override;

@@ -176,7 +176,7 @@ TEST_F(WindowsPlatform, VolumeIsReadWithoutSharing) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
 
-  std::uint32_t size = 0;
+  std::uint64_t size = 0;
   ASSERT_TRUE(sys.GetFileSize(volume, &size));
   EXPECT_EQ(size, 10u);
   char bytes[8] = {};
