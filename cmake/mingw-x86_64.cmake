@@ -1,5 +1,4 @@
-# The same sources for 64-bit Windows: this is the build that runs under Wine here,
-# since 32-bit Wine is not available on these machines.
+# The same sources for 64-bit Windows, run under 64-bit Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
