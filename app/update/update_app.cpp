@@ -35,7 +35,8 @@ BOOL CUpdateApp::InitInstance() {
     return FALSE;
   }
   dialog.ShowWindow(SW_SHOWDEFAULT);
-  // Only a failed update sequence ends the loop with a result other than 0.
+  // A failed update sequence and a close request end the loop with the
+  // program's own exit code; the installer's completion ends it with 0.
   const int loopResult = dialog.RunModalLoop(MLF_NOKICKIDLE);
   if (loopResult > 0) m_exitCode = loopResult;
   dialog.DestroyWindow();

@@ -15,7 +15,8 @@ class CUpdateApp : public CWinApp {
   BOOL InitInstance() override;
   // The framework's exit code (the WPARAM of the message that ended the
   // dialog's loop), unless the program decided its own: 1 when the dialog
-  // cannot be created, the update sequence's result when it failed.
+  // cannot be created, the update sequence's result when it failed,
+  // EXIT_CANCELLED when a close request ended the run.
   int ExitInstance() override;
 
  protected:

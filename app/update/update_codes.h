@@ -27,4 +27,9 @@ enum InstallerCompletion : WPARAM {
   INSTALLER_PACKAGE_MISSING = 2,  // the update package is not in the program folder
 };
 
+// The exit code of a run that a close request ended before the installer had
+// finished: the update did not complete, and deployment tools read 1602 as
+// "cancelled by the user".
+inline constexpr int EXIT_CANCELLED = 1602;
+
 inline constexpr const char* kUpdateCaption = "KORU Update Program";

@@ -78,7 +78,9 @@ LRESULT CUpdateDlg::OnStartUpdate(WPARAM, LPARAM) {
 }
 
 void CUpdateDlg::OnClose() {
-  EndModalLoop(0);
+  // The installer, if it was started, goes on by itself; the run did not
+  // complete, and its exit code must say so.
+  EndModalLoop(EXIT_CANCELLED);
   Default();
 }
 

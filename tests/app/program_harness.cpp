@@ -1,47 +1,14 @@
 #include "program_harness.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <thread>
 
 #include "update_app.h"
 
 namespace app_test {
-
-ProgramFolderSystem::ProgramFolderSystem(std::filesystem::path programFolder)
-    : folder(std::move(programFolder)), real_(kup::DefaultProgramSystem()) {}
-
-bool ProgramFolderSystem::ModuleFileName(char* buffer, std::size_t size) {
-  const std::string path = (this->folder / "kup").string();
-  if (executablePathFails || path.size() + 1 > size) return false;
-  std::memcpy(buffer, path.c_str(), path.size() + 1);
-  return true;
-}
-
-bool ProgramFolderSystem::FileExists(const char* path) {
-  if (hidePath && hidePath(path)) return false;
-  return real_.FileExists(path);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : name_(name) {
-  const char* old = std::getenv(name);
-  had_ = old != nullptr;
-  if (had_) old_ = old;
-  setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-  if (had_) {
-    setenv(name_.c_str(), old_.c_str(), 1);
-  } else {
-    unsetenv(name_.c_str());
-  }
-}
 
 namespace {
 
@@ -63,7 +30,11 @@ std::string ScriptFor(InstallerBehaviour behaviour, const std::string& log,
     case InstallerBehaviour::kExit:
       break;
     case InstallerBehaviour::kWaitForRelease:
-      script += "while [ ! -e '" + release + "' ]; do sleep 0.02; done\n";
+      script += "end=$(($(date +%s) + " + std::to_string(kInstallerWaitLimitSeconds) +
+                "))\n"
+                "while [ ! -e '" + release + "' ] && [ \"$(date +%s)\" -lt \"$end\" ]; do\n"
+                "  sleep 0.02\n"
+                "done\n";
       break;
     case InstallerBehaviour::kReplaceWithFolder:
       script += "rm -f \"$last\" && mkdir \"$last\"\n";

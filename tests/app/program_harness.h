@@ -4,13 +4,11 @@
 #pragma once
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "headless.h"
-#include "support/temp_dir.h"
-#include "system/program_system.h"
+#include "program_folder.h"
 
 namespace app_test {
 
@@ -18,62 +16,16 @@ inline constexpr const char* kCaption = "KORU Update Program";
 inline constexpr const char* kMsuName = "windows6.0-kb937287-x86.msu";
 inline constexpr unsigned kStopBoxStyle = 16;
 
-// The real system, except that the executable lives in `folder` (as
-// "<folder>/kup") and a test may declare paths missing.
-class ProgramFolderSystem : public kup::ProgramSystem {
- public:
-  explicit ProgramFolderSystem(std::filesystem::path folder);
-
-  std::filesystem::path folder;
-  bool executablePathFails = false;
-  std::function<bool(const std::string& path)> hidePath;  // true: FileExists says no
-
-  bool ModuleFileName(char* buffer, std::size_t size) override;
-  void RemoveFileSpec(char* path) override { real_.RemoveFileSpec(path); }
-  bool AppendPath(char* path, const char* name) override { return real_.AppendPath(path, name); }
-  bool FileExists(const char* path) override;
-  bool RemoveFile(const char* path) override { return real_.RemoveFile(path); }
-  std::uint32_t ReadProfileString(const char* section, const char* key, const char* fallback,
-                                  char* buffer, std::uint32_t size, const char* file) override {
-    return real_.ReadProfileString(section, key, fallback, buffer, size, file);
-  }
-  bool IsLeadByte(std::uint8_t byte) override { return real_.IsLeadByte(byte); }
-  const char* ExtractorLibraryName() override { return real_.ExtractorLibraryName(); }
-  kup::LibraryHandle OpenLibrary(const char* path) override { return real_.OpenLibrary(path); }
-  kup::ProcAddress FindExport(kup::LibraryHandle library, const char* name) override {
-    return real_.FindExport(library, name);
-  }
-  void CloseLibrary(kup::LibraryHandle library) override { real_.CloseLibrary(library); }
-  bool StartInstaller(const char* parameters, kup::InstallerProcess* process) override {
-    return real_.StartInstaller(parameters, process);
-  }
-  void WaitForInstaller(kup::InstallerProcess process) override {
-    real_.WaitForInstaller(process);
-  }
-  void RestrictLibrarySearch() override { real_.RestrictLibrarySearch(); }
-
- private:
-  kup::ProgramSystem& real_;
-};
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value);
-  ~ScopedEnv();
-  ScopedEnv(const ScopedEnv&) = delete;
-  ScopedEnv& operator=(const ScopedEnv&) = delete;
-
- private:
-  std::string name_;
-  bool had_;
-  std::string old_;
-};
+// The longest a waiting stand-in installer waits for its release. A run whose
+// close request goes unheard then ends as after a finished installer, and the
+// case fails, instead of waiting for ever.
+inline constexpr int kInstallerWaitLimitSeconds = 20;
 
 // What the stand-in installer does once it has recorded its arguments.
 enum class InstallerBehaviour {
   kExit,              // ends at once with status 3
-  kWaitForRelease,    // ends once Release() was called
+  kWaitForRelease,    // ends once Release() was called, or after
+                      // kInstallerWaitLimitSeconds
   kReplaceWithFolder, // puts a folder where the package was, so it cannot be deleted
 };
 

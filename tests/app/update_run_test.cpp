@@ -159,6 +159,73 @@ TEST_P(FailureTable, ShowsItsBoxEndsWithItsCodeAndLeavesItsFiles) {
 INSTANTIATE_TEST_SUITE_P(Rows, FailureTable, ::testing::ValuesIn(kFailureRows),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- The extractor library's load ------------------------------------------
+
+// The system, with a log of the extractor library's loads and unloads.
+class LibraryLog : public ProgramFolderSystem {
+ public:
+  using ProgramFolderSystem::ProgramFolderSystem;
+
+  std::vector<std::string> events;
+
+  kup::LibraryHandle OpenLibrary(const char* path) override {
+    const kup::LibraryHandle library = ProgramFolderSystem::OpenLibrary(path);
+    if (library != nullptr) {
+      loaded_ = library;
+      events.push_back("load");
+    }
+    return library;
+  }
+  void CloseLibrary(kup::LibraryHandle library) override {
+    // The stand-in extractor leaves molt-call.txt behind once it was called.
+    if (library != loaded_) {
+      events.push_back("unload of a library never loaded");
+    } else {
+      events.push_back(fs::exists(folder / "molt-call.txt") ? "unload after the call" : "unload");
+    }
+    ProgramFolderSystem::CloseLibrary(library);
+  }
+
+ private:
+  kup::LibraryHandle loaded_ = nullptr;
+};
+
+struct LibraryRow {
+  const char* name;
+  Extractor extractor;
+  int code;  // what the stand-in extractor returns
+  std::vector<std::string> events;
+};
+
+const LibraryRow kLibraryRows[] = {
+    {"ExtractorSucceeds", Extractor::kFake, 0, {"load", "unload after the call"}},
+    {"ExtractorFails", Extractor::kFake, 45, {"load", "unload after the call"}},
+    {"WithoutTheExport", Extractor::kWithoutExport, 0, {"load", "unload"}},
+    {"NoLibrary", Extractor::kNone, 0, {}},
+};
+
+void PrintTo(const LibraryRow& row, std::ostream* out) { *out << row.name; }
+
+class LibraryUnload : public UpdateRun, public ::testing::WithParamInterface<LibraryRow> {
+ protected:
+  LibraryLog libraries{folder};
+};
+
+TEST_P(LibraryUnload, EveryLoadIsUndoneOnceTheCallIsOver) {
+  const LibraryRow& row = GetParam();
+  kup::SetSystemServices(&libraries);
+  InstallExtractor(folder, row.extractor);
+  WritePack(MsuPack(row.code));
+  StubInstaller installer;
+
+  RunProgram();
+
+  EXPECT_EQ(libraries.events, row.events);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LibraryUnload, ::testing::ValuesIn(kLibraryRows),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- The road of one run ---------------------------------------------------
 
 TEST_F(UpdateRun, SuccessfulRunHandsTheExtractorAndTheInstallerTheirArguments) {
@@ -268,8 +335,12 @@ TEST_F(UpdateRun, EnterAndEscapeLeaveTheDialogRunning) {
   EXPECT_FALSE(PackageLeft());
 }
 
-// A close request ends the program at once; the installer goes on by itself
-// and its completion is never handled, so the package stays.
+// A close request ends the program at once, with the code that tells
+// deployment tools the user cancelled: the update did not complete. The
+// installer goes on by itself and its completion is never handled, so the
+// package stays. The request's own WPARAM does not become the exit code.
+constexpr int kCancelledByUser = 1602;
+
 class CloseRequest : public UpdateRun, public ::testing::WithParamInterface<WPARAM> {};
 
 TEST_P(CloseRequest, WhileTheInstallerRunsEndsTheProgramAndLeavesThePackage) {
@@ -285,7 +356,7 @@ TEST_P(CloseRequest, WhileTheInstallerRunsEndsTheProgramAndLeavesThePackage) {
   const RunOutcome outcome = RunProgram();
   user.join();
 
-  EXPECT_EQ(outcome.exitCode, static_cast<int>(GetParam()));
+  EXPECT_EQ(outcome.exitCode, kCancelledByUser);
   EXPECT_TRUE(outcome.boxes.empty());
   EXPECT_TRUE(PackageLeft());
   installer.Release();
