@@ -1,6 +1,6 @@
 // Checks the update program's progress dialog while the installer runs:
 //
-//   dialog_check [--timeout MS]
+//   dialog_check [--timeout MS] [--close]
 //
 // Finds the top-level window "KORU Update Program" on the test desktop
 // (MOLT_UI_DESKTOP) and checks, printing one line per check ("ok: ..." or
@@ -10,6 +10,9 @@
 //   - its one control is the static text "Updating...";
 //   - its size is 214 x 30 dialog units with the text at 7,7 (below);
 //   - Enter, Escape and the commands IDOK and IDCANCEL leave it open.
+// With --close it checks nothing of that: it sends the dialog a close request
+// (WM_CLOSE), as a tool that ends a program politely does, and checks that
+// the dialog is gone within kCloseLimitMs.
 // Exit code 0 when every check passed, 1 when one failed, 2 when no such
 // window came, 3 for a wrong command line.
 //
@@ -43,6 +46,8 @@ constexpr int kTextHeight = 16;
 constexpr double kPixelTolerance = 2.0;
 // Time for a key or command to take effect before the dialog is looked at.
 constexpr DWORD kSettleMs = 300;
+// Time for the dialog to go after a close request.
+constexpr DWORD kCloseLimitMs = 10000;
 
 int failures = 0;
 
@@ -180,15 +185,30 @@ void CheckStaysOpen(HWND dialog) {
   Check(StillOpen(dialog), "the command IDCANCEL leaves the dialog open");
 }
 
+void CheckClosesOnRequest(HWND dialog) {
+  DWORD_PTR result = 0;
+  const bool handled =
+      SendMessageTimeoutW(dialog, WM_CLOSE, 0, 0, SMTO_NORMAL, kCloseLimitMs, &result) != 0;
+  Check(handled, "the dialog took the close request");
+  const ULONGLONG deadline = GetTickCount64() + kCloseLimitMs;
+  while (IsWindow(dialog) && GetTickCount64() < deadline) Sleep(50);
+  Check(!IsWindow(dialog), "a close request closes the dialog");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   DWORD timeout = 20000;
-  if (argc == 3 && std::strcmp(argv[1], "--timeout") == 0) {
-    timeout = static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10));
-  } else if (argc != 1) {
-    std::fprintf(stderr, "usage: dialog_check [--timeout MS]\n");
-    return 3;
+  bool close = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--timeout") == 0 && i + 1 < argc) {
+      timeout = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (std::strcmp(argv[i], "--close") == 0) {
+      close = true;
+    } else {
+      std::fprintf(stderr, "usage: dialog_check [--timeout MS] [--close]\n");
+      return 3;
+    }
   }
   if (!JoinTestDesktop()) {
     std::printf("cannot join the test desktop (%lu)\n", GetLastError());
@@ -199,10 +219,14 @@ int main(int argc, char** argv) {
     std::printf("no window: KORU Update Program\n");
     return 2;
   }
-  CheckFrame(dialog);
-  const HWND text = CheckControls(dialog);
-  if (text != nullptr) CheckSize(dialog, text);
-  CheckStaysOpen(dialog);
+  if (close) {
+    CheckClosesOnRequest(dialog);
+  } else {
+    CheckFrame(dialog);
+    const HWND text = CheckControls(dialog);
+    if (text != nullptr) CheckSize(dialog, text);
+    CheckStaysOpen(dialog);
+  }
   std::fflush(stdout);
   return failures == 0 ? 0 : 1;
 }

@@ -16,6 +16,30 @@ kw_system_dir() {
   (source "$scripts/wine-env" && printf '%s/drive_c/windows/system32' "$WINEPREFIX")
 }
 
+# The prefix's folder.
+kw_prefix() {
+  dirname "$(dirname "$(dirname "$(kw_system_dir)")")"
+}
+
+# Maps a free drive letter of the prefix to FOLDER and prints the letter.
+# The link is made in one step, so two runs never take the same letter.
+kw_map_drive() {
+  local folder=$1 devices letter
+  devices="$(kw_prefix)/dosdevices"
+  for letter in r s t u v w x y; do
+    if ln -s "$folder" "$devices/$letter:" 2>/dev/null; then
+      printf '%s' "$letter"
+      return 0
+    fi
+  done
+  return 1
+}
+
+# Removes the drive letter that kw_map_drive mapped.
+kw_unmap_drive() {
+  rm -f "$(kw_prefix)/dosdevices/$1:"
+}
+
 # Puts the stand-in installer in the place of the prefix's wusa.exe. Wine has
 # a built-in program of that name that it would run instead of any file
 # there, so the prefix is told to prefer the file (a DLL override, which the
@@ -28,7 +52,7 @@ kw_install_standin() {
   system=$(kw_system_dir)
   cmp -s "$standin" "$system/wusa.exe" || cp "$standin" "$system/wusa.exe" || return 1
   local prefix
-  prefix=$(dirname "$(dirname "$(dirname "$system")")")
+  prefix=$(kw_prefix)
   if ! grep -qi '^"wusa.exe"="native"' "$prefix/user.reg" 2>/dev/null; then
     "$KW_WINE_RUN" reg add 'HKCU\Software\Wine\DllOverrides' /v wusa.exe /d native /f \
       >/dev/null 2>&1 || return 1
@@ -96,6 +120,26 @@ kw_wait_for_file() {
   local deadline=$((SECONDS + limit))
   until [[ -e "$file" ]]; do
     kill -0 "$pid" 2>/dev/null || return 1
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# Waits up to LIMIT seconds for process PID to end.
+kw_wait_for_exit() {
+  local pid=$1 limit=${2:-30}
+  local deadline=$((SECONDS + limit))
+  while kill -0 "$pid" 2>/dev/null; do
+    ((SECONDS < deadline)) || return 1
+    sleep 0.1
+  done
+}
+
+# Waits up to LIMIT seconds for FILE to hold the line LINE.
+kw_wait_for_line() {
+  local file=$1 line=$2 limit=${3:-30}
+  local deadline=$((SECONDS + limit))
+  until grep -qx "$line" "$file" 2>/dev/null; do
     ((SECONDS < deadline)) || return 1
     sleep 0.1
   done

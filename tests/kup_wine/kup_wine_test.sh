@@ -5,14 +5,16 @@
 #   kup_wine_test.sh CASE WINE_RUN KUP_EXE MOLT_DLL UI_PROBE WUSA_STANDIN
 #                    START_ON_DESKTOP DIALOG_CHECK MOLT_PACK
 #
-# The program folder is a fresh temporary folder whose name holds a blank;
-# its package.dat is made by molt-pack from a small tree. The stand-in
-# installer takes the place of the prefix's wusa.exe and records how it was
-# started. Every message box is answered with OK and what it held compared
-# with the case's expectation. The case "live_dialog" also checks the
-# progress dialog while the installer runs and leaves a screenshot of it,
-# kup_dialog.png, in the working folder. Exits 77 (skipped) where xvfb-run
-# is missing.
+# The program folder is a fresh temporary folder whose name holds a blank
+# (or the case's own name, or the root of a drive of its own); its
+# package.dat is made by molt-pack from a small tree. The stand-in installer
+# takes the place of the prefix's wusa.exe and records how it was started,
+# and from where. Every message box is answered with OK and what it held
+# compared with the case's expectation. The case "live_dialog" also checks
+# the progress dialog while the installer runs and leaves a screenshot of
+# it, kup_dialog.png, in the working folder; "close_request" closes the
+# dialog while the installer runs. Exits 77 (skipped) where xvfb-run is
+# missing.
 set -uo pipefail
 
 if [[ $# -ne 9 ]]; then
@@ -57,7 +59,18 @@ molt_signature_text="入力ファイルのシグネチャデータが違いま�
 #   exit_code  the program's exit code
 #   started    "yes" when the installer must have been started
 #   unpacked   "yes" when the document must have been unpacked
+#   place      where the program folder is: "folder" (named folder_name) or
+#              "drive-root" (the root of a drive letter mapped for the case)
+#   folder_name  the program folder's name
+#   package_bytes  when set, the folder's name is made so long that the
+#              update package's path has that many bytes
+#   plant      where a copy of the stand-in installer named wusa.exe lies in
+#              wait, which must never run: "" (nowhere), "program-folder",
+#              "current-dir" (the folder the program is started in)
+#   close      "yes": once the installer runs, the dialog gets a close request
+#   package_left  "yes" when the update package must still be there at the end
 layout=pack pack=full config="" installer=standin boxes=() exit_code=0 started=no unpacked=no
+place=folder folder_name="KORU update" package_bytes="" plant="" close=no package_left=no
 case "$test_case" in
   success)
     # The installer fails on its own: the program does not care.
@@ -81,15 +94,35 @@ case "$test_case" in
     boxes=("KUP:first\\nsecond") exit_code=103 ;;
   live_dialog)
     installer=standin-waits started=yes unpacked=yes ;;
+  close_request)
+    # The update did not complete: 1602 tells deployment tools the user
+    # cancelled. The installer goes on by itself; its package stays.
+    installer=standin-waits close=yes exit_code=1602 started=yes unpacked=yes package_left=yes ;;
+  planted_program_folder)
+    plant=program-folder started=yes unpacked=yes ;;
+  planted_current_dir)
+    plant=current-dir started=yes unpacked=yes ;;
+  percent_folder)
+    # The pack's path is also the extractor's volume-name format.
+    folder_name="KORU update 100% %d %s" started=yes unpacked=yes ;;
+  drive_root)
+    place=drive-root started=yes unpacked=yes ;;
+  path_239)
+    # The longest package path whose installer parameters fit 260 bytes.
+    package_bytes=239 started=yes unpacked=yes ;;
+  path_240)
+    package_bytes=240 boxes=("KUP:Cannot run update program") exit_code=1 unpacked=yes ;;
   *)
     echo "unknown case: $test_case" >&2
     exit 2 ;;
 esac
 
 work=$(mktemp -d)
+drive=""
 cleanup() {
   # The next case, or another user of the prefix, finds the stand-in in place.
   [[ "$installer" == none ]] && kw_install_standin "$standin"
+  [[ -n "$drive" ]] && kw_unmap_drive "$drive"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -121,15 +154,45 @@ make_pack() {
   fi
 }
 
-folder="$work/KORU update"
-mkdir -p "$folder"
+if [[ "$place" == drive-root ]]; then
+  folder="$work/root"
+  mkdir -p "$folder"
+  drive=$(kw_map_drive "$folder") || { echo "no free drive letter in the prefix"; exit 1; }
+  folder_win="${drive^^}:"
+else
+  if [[ -n "$package_bytes" ]]; then
+    # Z:, the folder's Unix path, a separator and the package's name.
+    pad=$((package_bytes - 2 - ${#work} - 2 - ${#package_name}))
+    folder_name=$(printf '%*s' "$pad" '' | tr ' ' p)
+  fi
+  folder="$work/$folder_name"
+  mkdir -p "$folder"
+  folder_win=$(kw_winpath "$folder")
+fi
+package_win="$folder_win\\$package_name"
+if [[ -n "$package_bytes" && ${#package_win} -ne $package_bytes ]]; then
+  echo "the package path has ${#package_win} bytes, not $package_bytes"
+  exit 1
+fi
 cp "$kup" "$folder/KUP.exe"
 if [[ "$layout" != no-library ]]; then cp "$molt_dll" "$folder/MOLT.DLL"; fi
-if [[ "$layout" != no-pack ]]; then make_pack "$folder/package.dat" || exit 1; fi
+# Made outside the program folder: molt-pack takes its output path for a
+# volume-name format, which a '%' in the folder's name would spoil.
+if [[ "$layout" != no-pack ]]; then
+  make_pack "$work/package.dat" && mv "$work/package.dat" "$folder/package.dat" || exit 1
+fi
 if [[ -n "$config" ]]; then printf '%s' "$config" >"$folder/config.ini"; fi
 
 kw_install_standin "$standin" || { echo "cannot install the stand-in installer"; exit 1; }
 [[ "$installer" == none ]] && kw_remove_standin
+# The program is started in a folder of the test's, which may hold a planted
+# installer.
+start_dir="$work/current"
+mkdir -p "$start_dir"
+case "$plant" in
+  program-folder) cp "$standin" "$folder/wusa.exe" ;;
+  current-dir) cp "$standin" "$start_dir/wusa.exe" ;;
+esac
 export MOLT_WUSA_LOG
 MOLT_WUSA_LOG=$(kw_winpath "$work/wusa.log")
 go="$work/installer-may-end"
@@ -138,11 +201,18 @@ if [[ "$installer" == standin-waits ]]; then
   MOLT_WUSA_WAIT_FOR=$(kw_winpath "$go")
 fi
 
-"$KW_WINE_RUN" "$launcher" "$(kw_winpath "$folder/KUP.exe")" >"$work/kup.out" 2>&1 &
+(cd "$start_dir" && exec "$KW_WINE_RUN" "$launcher" "$folder_win\\KUP.exe") >"$work/kup.out" 2>&1 &
 kup_pid=$!
 
 if [[ "$installer" == standin-waits ]]; then
-  if kw_wait_for_file "$work/wusa.log" "$kup_pid" 60; then
+  if ! kw_wait_for_file "$work/wusa.log" "$kup_pid" 60; then
+    fail "the installer was not started"
+  elif [[ "$close" == yes ]]; then
+    "$KW_WINE_RUN" "$dialog_check" --close >"$work/check.out" 2>&1 || fail "the close request (below)"
+    tr -d '\r' <"$work/check.out"
+    # The program must end while the installer still waits.
+    kw_wait_for_exit "$kup_pid" 30 || fail "the program did not end on the close request"
+  else
     "$KW_WINE_RUN" "$dialog_check" >"$work/check.out" 2>&1 || fail "the progress dialog (below)"
     tr -d '\r' <"$work/check.out"
     [[ -e "$folder/$package_name" ]] || fail "the update package is gone while the installer runs"
@@ -151,8 +221,6 @@ if [[ "$installer" == standin-waits ]]; then
     else
       echo "no screenshot: neither import nor xwd and convert worked"
     fi
-  else
-    fail "the installer was not started"
   fi
   touch "$go"
 fi
@@ -160,6 +228,9 @@ fi
 kw_answer_boxes "$kup_pid" "$work/boxes" 90
 wait "$kup_pid"
 result=$?
+# The launcher tells the whole code; the exit status holds its low 8 bits.
+reported=$(tr -d '\r' <"$work/kup.out" | sed -n 's/^exit code: //p')
+[[ -n "$reported" ]] && result=$reported
 
 # What the boxes must have held, in the form kw_answer_boxes writes.
 for box in "${boxes[@]}"; do
@@ -181,21 +252,37 @@ diff -u --label expected "$work/expected-boxes" --label seen "$work/boxes" ||
 [[ $result -eq $exit_code ]] || fail "exit code $result, expected $exit_code"
 
 if [[ "$started" == yes ]]; then
-  expected="parameters: /norestart /quiet \"$(kw_winpath "$folder")\\$package_name\""
+  expected="parameters: /norestart /quiet \"$package_win\""
   seen=$(grep '^parameters: ' "$work/wusa.log" 2>/dev/null)
   [[ "$seen" == "$expected" ]] ||
     fail "installer started with <${seen#parameters: }>, expected <${expected#parameters: }>"
   grep '^command line: ' "$work/wusa.log"
+  # The system's installer, never a wusa.exe planted beside the program or in
+  # the current directory. A 32-bit program names the 64-bit system folder
+  # Sysnative.
+  program=$(grep '^program: ' "$work/wusa.log")
+  [[ "${program,,}" =~ ^program:\ c:\\windows\\(system32|sysnative)\\wusa\.exe$ ]] ||
+    fail "the installer that ran is <${program#program: }>, not the system's"
 else
   [[ ! -e "$work/wusa.log" ]] || fail "the installer was started: $(cat "$work/wusa.log")"
+fi
+
+if [[ "$close" == yes ]]; then
+  # Nothing of the program is left to delete the package once the installer
+  # has ended.
+  kw_wait_for_line "$work/wusa.log" ended 30 || fail "the installer did not end"
 fi
 
 if [[ "$unpacked" == yes ]]; then
   cmp -s "$work/tree/docs/readme.txt" "$folder/docs/readme.txt" ||
     fail "docs/readme.txt was not unpacked as packed"
-  # Deleted after the installer ran, after it could not be started, and
-  # never made when the pack lacks it.
-  [[ ! -e "$folder/$package_name" ]] || fail "the update package was left in the program folder"
+  if [[ "$package_left" == yes ]]; then
+    [[ -e "$folder/$package_name" ]] || fail "the update package was deleted"
+  else
+    # Deleted after the installer ran, after it could not be started, and
+    # never made when the pack lacks it.
+    [[ ! -e "$folder/$package_name" ]] || fail "the update package was left in the program folder"
+  fi
 elif [[ "$layout" == pack ]]; then
   [[ ! -e "$folder/docs" ]] || fail "something was unpacked"
 fi

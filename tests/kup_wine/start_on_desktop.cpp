@@ -3,6 +3,8 @@
 //
 //   start_on_desktop PROGRAM [ARGUMENTS...]
 //
+// It also prints "exit code: N" with the whole 32-bit code: a Unix parent
+// sees only its low 8 bits.
 // The update program is the product itself and knows nothing of test
 // desktops, so it is placed on one from outside, as the system places a
 // program that a service starts on a given desktop. Exits 120 when the
@@ -49,5 +51,6 @@ int main() {
   DWORD exitCode = kCannotStart;
   GetExitCodeProcess(process.hProcess, &exitCode);
   CloseHandle(process.hProcess);
+  std::printf("exit code: %lu\n", exitCode);
   return static_cast<int>(exitCode);
 }

@@ -3,10 +3,14 @@
 //
 // Environment:
 //   MOLT_WUSA_LOG       file (Windows path) that gets, in UTF-8:
+//                         program: <the full path of the file that runs>
 //                         command line: <the whole command line>
 //                         parameters: <what follows the program's name>
 //                       written and closed before any wait, so a test that
-//                       sees it knows the installer is running.
+//                       sees it knows the installer is running; and, as
+//                       the installer ends,
+//                         ended
+//                       so a test can wait until it is gone.
 //   MOLT_WUSA_WAIT_FOR  file (Windows path) to wait for before ending, so a
 //                       test can act while the installer runs; the wait
 //                       gives up after MOLT_WUSA_WAIT_LIMIT seconds
@@ -29,12 +33,18 @@ std::wstring Variable(const wchar_t* name) {
   return std::wstring(value, length);
 }
 
-bool WriteLog(const std::wstring& path, const wchar_t* commandLine) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+std::wstring ProgramPath() {
+  wchar_t path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return std::wstring(path, length < MAX_PATH ? length : 0);
+}
+
+// Writes `text` to the log: a new log, or appended to the one there is.
+bool WriteLog(const std::wstring& path, const std::string& text, bool append) {
+  const HANDLE file =
+      CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                  append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  const std::string text = "command line: " + ToUtf8(commandLine) + "\n" +
-                           "parameters: " + ToUtf8(AfterProgramName(commandLine)) + "\n";
   DWORD written = 0;
   const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                   written == text.size();
@@ -60,9 +70,13 @@ DWORD NumberOr(const std::wstring& text, DWORD fallback) {
 int main() {
   const wchar_t* commandLine = GetCommandLineW();
   const std::wstring log = Variable(L"MOLT_WUSA_LOG");
+  const std::string start = "program: " + ToUtf8(ProgramPath()) + "\n" +
+                            "command line: " + ToUtf8(commandLine) + "\n" +
+                            "parameters: " + ToUtf8(AfterProgramName(commandLine)) + "\n";
   // A log that cannot be written fails the run loudly rather than quietly.
-  if (!log.empty() && !WriteLog(log, commandLine)) return 99;
+  if (!log.empty() && !WriteLog(log, start, false)) return 99;
   const std::wstring waitFor = Variable(L"MOLT_WUSA_WAIT_FOR");
   if (!waitFor.empty()) WaitForFile(waitFor, NumberOr(Variable(L"MOLT_WUSA_WAIT_LIMIT"), 120));
+  if (!log.empty() && !WriteLog(log, "ended\n", true)) return 99;
   return static_cast<int>(NumberOr(Variable(L"MOLT_WUSA_EXIT"), 0));
 }
