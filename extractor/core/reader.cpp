@@ -41,31 +41,53 @@ int CloseVolumeWith(Context& context, int code) {
   return code;
 }
 
+constexpr int kEndOfText = 0x1A;  // Ctrl-Z
+
+// The next character of the list file as a text-mode read gives it on
+// Windows, on every system alike: CR LF is one line feed (a CR before
+// anything else stays), and Ctrl-Z ends the text for good.
+int ReadListCharacter(std::FILE* list) {
+  const int c = std::getc(list);
+  if (c == kEndOfText) {
+    std::fseek(list, 0, SEEK_END);
+    return EOF;
+  }
+  if (c != '\r') return c;
+  const int next = std::getc(list);
+  if (next == '\n') return '\n';
+  if (next != EOF) std::ungetc(next, list);
+  return c;
+}
+
+// Puts the next line of the list file into `name`, without its line feed.
+// 36 when no line is left (the list file is then closed) or when the line
+// does not fit the buffer, which no volume path would.
+int ReadListLine(ReaderState& reader, char* name) {
+  std::FILE* list = reader.ListFile.get();
+  int c = ReadListCharacter(list);
+  if (c == EOF) {
+    reader.ListFile.reset();
+    return ERR_CANNOT_RESTORE;
+  }
+  std::uint32_t length = 0;
+  for (; c != EOF && c != '\n'; c = ReadListCharacter(list)) {
+    if (length == kInputBufferSize - 1) return ERR_CANNOT_RESTORE;
+    name[length++] = static_cast<char>(c);
+  }
+  name[length] = '\0';
+  return 0;
+}
+
 // Puts the path of volume `number` into InputBuffer: the next line of the
 // list file, or the path format filled in with the number.
 int NameVolume(Context& context, std::uint16_t number) {
   ReaderState& reader = context.reader;
   char* name = reinterpret_cast<char*>(reader.InputBuffer);
-  if (!reader.ListFile) {
-    return FormatVolumeName(reader.PackPathFormat, number, name,
-                            std::min<std::size_t>(kInputBufferSize, context.sys.MaxPath()))
-               ? 0
-               : ERR_INPUT_OPEN;
-  }
-  std::FILE* list = reader.ListFile.get();
-  if (std::fgets(name, static_cast<int>(kInputBufferSize), list) == nullptr) {
-    reader.ListFile.reset();
-    return ERR_CANNOT_RESTORE;
-  }
-  char* lineFeed = static_cast<char*>(std::memchr(name, '\n', kInputBufferSize));
-  if (lineFeed != nullptr) {
-    *lineFeed = '\0';
-    return 0;
-  }
-  // No line feed: either the file's last line, or a line too long to name a volume.
-  const int next = std::fgetc(list);
-  if (next == EOF || next == '\n') return 0;
-  return ERR_CANNOT_RESTORE;
+  if (reader.ListFile) return ReadListLine(reader, name);
+  return FormatVolumeName(reader.PackPathFormat, number, name,
+                          std::min<std::size_t>(kInputBufferSize, context.sys.MaxPath()))
+             ? 0
+             : ERR_INPUT_OPEN;
 }
 
 // Checks the header of the volume asked for as `number` (0 for the first).
@@ -95,7 +117,8 @@ int OpenPack(Context& context, const char* packPath, std::uint8_t* archiveBlock)
   reader.InputCount = 0;
   if (packPath == nullptr) return ERR_INPUT_OPEN;
   if (packPath[0] == '@') {
-    reader.ListFile.reset(std::fopen(packPath + 1, "rt"));
+    // Read as bytes everywhere; ReadListCharacter gives the text-mode reading.
+    reader.ListFile.reset(std::fopen(packPath + 1, "rb"));
     if (!reader.ListFile) return ERR_INPUT_OPEN;
   } else {
     reader.PackPathFormat = packPath;

@@ -24,8 +24,8 @@ bool IsSafeEntryName(Context& context, const char* name) {
   }
   const platform::CodePage& characters = context.sys.Characters();
   for (const char* p = name; *p != '\0'; p = characters.NextChar(p)) {
+    if (characters.IsDoubleByte(p)) continue;  // its trail byte is part of the character
     const auto byte = static_cast<unsigned char>(*p);
-    if (characters.IsLeadByte(byte)) continue;  // its trail byte is part of the character
     if (byte < 0x20 || byte == '\\' || byte == '/' || byte == ':') return false;
   }
   return !context.sys.IsReservedName(name);
@@ -106,8 +106,8 @@ bool MatchCharacter(const platform::CodePage& characters, const char*& p, const 
   const auto patternByte = static_cast<std::uint8_t>(p[0]);
   if (characters.IsLeadByte(patternByte)) {
     // A double-byte character matches only itself, case and all; a lead byte
-    // without its trail byte matches nothing.
-    if (p[1] == '\0' || q[0] != p[0] || q[1] != p[1]) return false;
+    // without a trail byte matches nothing.
+    if (!characters.IsDoubleByte(p) || q[0] != p[0] || q[1] != p[1]) return false;
     p += 2;
     q += 2;
     return true;

@@ -14,14 +14,25 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <limits>
 #include <string>
 
 #include "codepage.h"
 #include "core/errors.h"
 #include "dos_time.h"
 #include "platform.h"
+#include "posix_name_limit.h"
 
 namespace molt::platform {
+
+std::optional<std::uint32_t> ComponentLengthFromPathconf(long answer, int error) {
+  constexpr std::uint32_t kLongest = std::numeric_limits<std::uint32_t>::max();
+  if (answer < 0 && error != 0) return std::nullopt;  // the call failed
+  if (answer < 0) return kLongest;                    // no limit
+  if (static_cast<unsigned long>(answer) > kLongest) return kLongest;
+  return static_cast<std::uint32_t>(answer);
+}
+
 namespace {
 
 constexpr std::uint32_t kErrorNotSupported = 50;
@@ -205,9 +216,11 @@ class PosixPlatform final : public Platform {
 
   bool GetMaxComponentLength(std::uint32_t* length) override {
     errno = 0;
-    const long max = ::pathconf(".", _PC_NAME_MAX);
-    if (max < 0) return Fail(errno != 0 ? errno : EINVAL);
-    *length = static_cast<std::uint32_t>(max);
+    const long answer = ::pathconf(".", _PC_NAME_MAX);
+    const int error = errno;
+    const std::optional<std::uint32_t> max = ComponentLengthFromPathconf(answer, error);
+    if (!max) return Fail(error);
+    *length = *max;
     return true;
   }
 

@@ -43,6 +43,11 @@ class AnsiCodePage final : public CodePage {
   }
 
   bool IsLeadByte(std::uint8_t byte) const override { return ::IsDBCSLeadByte(byte) != FALSE; }
+  // The trail bytes of every double-byte ANSI code page (932, 936, 949, 950)
+  // lie in these ranges; none is below 0x40.
+  bool IsTrailByte(std::uint8_t byte) const override {
+    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFE);
+  }
   std::uint8_t ToUpper(std::uint8_t byte) const override { return upper_[byte]; }
 
  private:

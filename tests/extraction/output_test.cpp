@@ -218,6 +218,26 @@ TEST_F(ExtractionTest, HostileNamesAreRefusedWith34AndNothingLeavesTheDestinatio
   EXPECT_FALSE(fs::exists(dir.path() / "escaped.txt"));
 }
 
+// Under a double-byte code page a lead byte hides the byte after it only when
+// that byte can trail: no byte below 0x40 can, so a separator or a colon
+// after a lone lead byte is seen and refused.
+TEST_F(ExtractionTest, SeparatorAfterALoneLeadByteIsRefusedWith34) {
+  platform.codePage = &molt::platform::ShiftJisCodePage();
+  for (const char* name : {"\x81/..", "\x81/x", "\xFC/x", "\x81:x"}) {
+    for (const bool asFolder : {false, true}) {
+      Entry entry = asFolder ? Directory(name, {File("x.txt", "x")}) : File(name, "x");
+      EXPECT_EQ(Extract({Directory("in", {entry})}), molt::ERR_INPUT_FORMAT) << name;
+      EXPECT_EQ(Tree(), (std::set<std::string>{"in/"})) << name;
+      // Beside the destination there is only the pack.
+      for (const auto& item : fs::directory_iterator(dir.path())) {
+        EXPECT_TRUE(item.path() == out() || item.path() == fs::path(packPath)) << item.path();
+      }
+      fs::remove_all(out());
+      fs::create_directory(out());
+    }
+  }
+}
+
 // A skipped entry's name is never used, so it is not checked either.
 TEST_F(ExtractionTest, SkippedEntriesMayHaveAnyName) {
   Entry skipped = File("..", "x");

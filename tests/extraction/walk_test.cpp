@@ -150,6 +150,8 @@ TEST(MatchComponentTest, ComparesWholeCharacters) {
            {"\x95\x5C", "\x95\x5C", true},
            {"\x82\xA0", "\x82\xC0", false},  // double-byte characters compare exactly
            {"\x95", "\x95", false},          // a lone lead byte matches nothing
+           {"\x81?", "\x81?", false},        // and '?' never trails it
+           {"\x81\x40", "\x81\x40", true},    // the lowest trail byte
            {"x\\y", "x", true},              // a backslash ends the component
            {"x", "x\\y", true},              // and the name
        }) {

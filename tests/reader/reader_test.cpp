@@ -106,6 +106,28 @@ class ReaderTest : public ::testing::Test {
     return molt::OpenPack(context, path_.c_str(), archiveBlock);
   }
 
+  // The sample tree as a set of three volumes named by dir/list.txt, one
+  // path a line; returns the volumes' paths.
+  std::vector<std::string> WriteListedSet() {
+    Pack pack;
+    pack.root = SampleTree();
+    pack.isSet = true;
+    pack.splitAt = {25, 90};
+    const std::vector<std::string> paths = {dir / "one", dir / "two", dir / "three"};
+    packwriter::WritePackWithList(pack, paths, dir / "list.txt");
+    return paths;
+  }
+
+  // The records of the sample tree, read from a single volume.
+  std::string SampleRecords() {
+    Pack single;
+    single.root = SampleTree();
+    EXPECT_EQ(Open(Write(single, "sample.bin")), 0);
+    const std::string records = ReadAllRecords(context, false);
+    molt::CloseReader(context);
+    return records;
+  }
+
   std::uint8_t archiveBlock[molt::kArchiveBlockSize];
 
  private:
@@ -285,23 +307,64 @@ TEST_F(ReaderTest, VolumeNamesFollowTheFormat) {
 }
 
 TEST_F(ReaderTest, ListFileNamesTheVolumesInOrder) {
-  Pack pack;
-  pack.root = SampleTree();
-  pack.isSet = true;
-  pack.splitAt = {25, 90};
-  const std::vector<std::string> paths = {dir / "one", dir / "two", dir / "three"};
-  packwriter::WritePackWithList(pack, paths, dir / "list.txt");
-  Pack single;
-  single.root = SampleTree();
-  ASSERT_EQ(Open(Write(single)), 0);
-  const std::string expected = ReadAllRecords(context, false);
-  molt::CloseReader(context);
+  const std::vector<std::string> paths = WriteListedSet();
+  const std::string expected = SampleRecords();
 
   platform.openedVolumes.clear();
   ASSERT_EQ(Open(ListFileArgument(dir / "list.txt")), 0);
   EXPECT_EQ(ReadAllRecords(context, false), expected);
   EXPECT_EQ(platform.openedVolumes, paths);
 }
+
+// A list file reads the same on every system, as Windows reads text: one CR
+// right before a line feed goes with it, any other CR stays, and Ctrl-Z
+// ends the text for good. In each text '1', '2' and '3' stand for the paths
+// of the three volumes.
+struct ListText {
+  const char* name;
+  std::string text;
+  int code;  // returned by the open or raised while reading, or 0
+};
+
+class ListFileTextTest : public ReaderTest, public ::testing::WithParamInterface<ListText> {};
+
+TEST_P(ListFileTextTest, NamesTheVolumes) {
+  const ListText& test = GetParam();
+  const std::vector<std::string> paths = WriteListedSet();
+  std::string text;
+  for (const char c : test.text) {
+    if (c >= '1' && c <= '3') {
+      text += paths[static_cast<std::size_t>(c - '1')];
+    } else {
+      text += c;
+    }
+  }
+  testing_support::WriteFileBytes(dir.path() / "list.txt", text);
+  const std::string expected = SampleRecords();
+
+  int code = Open(ListFileArgument(dir / "list.txt"));
+  std::string read;
+  if (code == 0) code = RaisedCode([&] { read = ReadAllRecords(context, false); });
+  EXPECT_EQ(code, test.code);
+  if (test.code == 0) {
+    EXPECT_EQ(read, expected);
+  }
+}
+
+const ListText kListTexts[] = {
+    {"LineFeeds", "1\n2\n3\n", 0},
+    {"CrLf", "1\r\n2\r\n3\r\n", 0},
+    {"CrLfAndNoEndAfterTheLastLine", "1\r\n2\r\n3", 0},
+    {"MixedEnds", "1\n2\r\n3\n", 0},
+    {"OnlyOneCrGoes", "1\r\r\n2\r\n3\r\n", molt::ERR_INPUT_OPEN},
+    {"CrWithoutLineFeedStays", "1\r2\r\n3\r\n", molt::ERR_INPUT_OPEN},
+    {"CtrlZEndsTheLastLine", "1\r\n2\r\n3\x1A\r\n", 0},
+    {"CtrlZBeforeTheLastVolume", "1\r\n2\r\n\x1A" "3\r\n", molt::ERR_CANNOT_RESTORE},
+    {"NothingAfterCtrlZ", "1\r\n2\x1A\r\n3\r\n", molt::ERR_CANNOT_RESTORE},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ListFileTextTest, ::testing::ValuesIn(kListTexts),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ReaderTest, SetOfOneVolumeEndsWithItsOwnEnd) {
   Pack pack;
