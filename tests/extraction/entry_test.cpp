@@ -67,6 +67,12 @@ const EntryStep kSteps[] = {
      [](ExtractionTest& t, int show) {
        return static_cast<EntryBoxTest&>(t).Call(nullptr, "", "UNPACK", show);
      }},
+    // The pack is opened before the destination is set up.
+    {"MissingPackAndNoDestination", molt::ERR_INPUT_OPEN, true,
+     [](ExtractionTest& t, int show) {
+       return static_cast<EntryBoxTest&>(t).Call((t.dir / "none.bin").c_str(), nullptr, "UNPACK",
+                                                 show);
+     }},
     {"NullDestination", molt::ERR_UNRECOVERABLE, true,
      [](ExtractionTest& t, int show) {
        return static_cast<EntryBoxTest&>(t).CallOnGoodPack("UNPACK", nullptr, show);
@@ -171,6 +177,54 @@ TEST_F(ExtractionTest, SecondCallInOneLoadStartsAfresh) {
   EXPECT_EQ(Tree(), (std::set<std::string>{"a.txt", "b.txt"}));
   EXPECT_EQ(Extract({File("c.txt", "c")}, "none"), molt::ERR_NOT_FOUND);
 }
+
+// A call that ends early closes the whole reader, its list file included:
+// the next call in the same load names its volumes by its own pack path,
+// never by a line left over in that list.
+struct ListFileEnding {
+  const char* name;
+  int result;
+  std::string firstLine;  // the list's first volume, under dir/
+  bool withDestination;
+};
+
+class ListFileEndingTest : public ExtractionTest,
+                           public ::testing::WithParamInterface<ListFileEnding> {};
+
+TEST_P(ListFileEndingTest, NextCallReadsItsOwnPack) {
+  const ListFileEnding& test = GetParam();
+  packwriter::Pack listed;
+  listed.root = {File("listed.txt", "listed")};
+  packwriter::WritePack(listed, dir / "listed.bin");
+  packwriter::Pack badCrc;
+  badCrc.root = {File("bad.txt", "bad")};
+  badCrc.root[0].crc = 0;
+  packwriter::WritePack(badCrc, dir / "bad.bin");
+  packwriter::Pack own;
+  own.root = {File("own.txt", "own")};
+  const std::string ownPath = packwriter::WritePack(own, dir / "own.bin").front();
+  testing_support::WriteFileBytes(
+      dir.path() / "list.txt",
+      packwriter::ListFileText({dir / test.firstLine, dir / "listed.bin"}));
+
+  const std::string list = "@" + (dir / "list.txt");
+  const std::string destination = out().string();
+  EXPECT_EQ(molt::Molt(context, list.c_str(), test.withDestination ? destination.c_str() : nullptr,
+                       nullptr, 0, "UNPACK"),
+            test.result);
+  EXPECT_EQ(molt::Molt(context, ownPath.c_str(), destination.c_str(), nullptr, 0, "UNPACK"), 0);
+  EXPECT_EQ(Contents("own.txt"), "own");
+  EXPECT_FALSE(fs::exists(out() / "listed.txt"));
+}
+
+const ListFileEnding kListFileEndings[] = {
+    {"OpenFails", molt::ERR_INPUT_OPEN, "none.bin", true},
+    {"DestinationFails", molt::ERR_UNRECOVERABLE, "listed.bin", false},
+    {"WalkFails", molt::ERR_CRC, "bad.bin", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ListFileEndingTest, ::testing::ValuesIn(kListFileEndings),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // Destination rules with '/' as the separator.
 TEST(PosixDestinationTest, BuildsTheOutputPath) {

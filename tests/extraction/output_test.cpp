@@ -98,6 +98,33 @@ TEST_F(ExtractionTest, ExistingReadOnlyFileIsReplacedAndMarkedAgain) {
   EXPECT_TRUE(IsWritable(out() / "rw.txt"));
 }
 
+// A read-only file refuses new times, so they go on before its attributes.
+TEST_F(ExtractionTest, ReadOnlyFileStillGetsItsTimes) {
+  Entry file = Timed(File("ro.txt", "read only"), June15());
+  file.attributes = molt::platform::kAttributeReadOnly;
+  ASSERT_EQ(Extract({file}), 0);
+  EXPECT_FALSE(IsWritable(out() / "ro.txt"));
+  EXPECT_EQ(ModificationTime(out() / "ro.txt"), kJune15Noon);
+  EXPECT_EQ(AccessTime(out() / "ro.txt"), kJune15Midnight);
+}
+
+// The walk ends inside the folders that lead to the filter's match; they
+// still get their times on the way out, after everything made inside them.
+TEST_F(ExtractionTest, FoldersAroundAFilterMatchGetTheirTimes) {
+  const std::vector<Entry> root = {
+      Timed(Directory("a", {Timed(Directory("b", {File("c.txt", "c"), File("d.txt", "d")}),
+                                  June15())}),
+            June15()),
+      File("later.txt", "later")};
+  for (const char* filter : {"a\\b\\c.txt", "a\\b"}) {
+    ASSERT_EQ(Extract(root, filter), 0) << filter;
+    EXPECT_EQ(ModificationTime(out() / "a"), kJune15Noon) << filter;
+    EXPECT_EQ(ModificationTime(out() / "a" / "b"), kJune15Noon) << filter;
+    fs::remove_all(out());
+    fs::create_directory(out());
+  }
+}
+
 TEST_F(ExtractionTest, ExistingFolderIsUsedAndGetsItsTimesAfterItsContents) {
   fs::create_directory(out() / "d");
   testing_support::WriteFileBytes(out() / "d" / "kept.txt", "kept");

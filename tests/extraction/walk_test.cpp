@@ -77,6 +77,101 @@ const WalkCase kWalkCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, WalkSelectionTest, ::testing::ValuesIn(kWalkCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Each case brings its own tree: siblings that match the same filter
+// component, and entries after the one that completes the filter.
+struct FilterWalkCase {
+  const char* name;
+  const char* filter;
+  std::vector<Entry> root;
+  int result;
+  Tree written;
+};
+
+class FilterWalkTest : public ExtractionTest,
+                       public ::testing::WithParamInterface<FilterWalkCase> {};
+
+TEST_P(FilterWalkTest, ExtractsWhatTheFilterSelects) {
+  const FilterWalkCase& test = GetParam();
+  EXPECT_EQ(Extract(test.root, test.filter), test.result);
+  EXPECT_EQ(this->Tree(), test.written);
+}
+
+// Files and folders at the root match 's*'; only 's2' holds a match for the
+// rest of the filter, and only after folders that hold none.
+std::vector<Entry> SiblingTree() {
+  return {
+      File("s0", "a file matching the first component"),
+      Directory("s1", {File("a.txt", "a"), Directory("t1", {File("a.txt", "a")})}),
+      Directory("s2", {Directory("t1", {File("c.txt", "c")}),
+                       Directory("t2", {File("b.txt", "b"), File("b2.txt", "b2")}),
+                       File("b.txt", "b")}),
+      File("s3", "after"),
+  };
+}
+
+const FilterWalkCase kFilterWalkCases[] = {
+    // After an entry's subtree the filter cursor is back at the entry's own
+    // component, so every sibling is matched against it again.
+    {"SiblingsMatchTheSameComponent", "s*\\b.txt", SiblingTree(), 0,
+     {"s1/", "s2/", "s2/b.txt"}},
+    {"SiblingsTwoLevelsDeep", "s*\\t*\\b.txt", SiblingTree(), 0,
+     {"s1/", "s1/t1/", "s2/", "s2/t1/", "s2/t2/", "s2/t2/b.txt"}},
+    // A folder that completes the filter ends the walk after its subtree.
+    {"FolderFirstUnderStarEndsTheWalk", "*",
+     {Directory("first", {File("in.txt", "in")}), File("later.txt", "later"),
+      Directory("later", {File("x.txt", "x")})},
+     0, {"first/", "first/in.txt"}},
+    // A file that completes the filter ends the walk at every level: its own
+    // folder reads no further...
+    {"FileMatchEndsItsFolder", "d*\\*.txt",
+     {Directory("d", {File("a.txt", "a"), File("b.txt", "b")}), File("later.txt", "later")},
+     0, {"d/", "d/a.txt"}},
+    // ...and neither do the outer levels. The stream then stands inside 'd':
+    // an outer level that read on would take 'd3' for one of its own entries.
+    {"FileMatchEndsTheOuterLevels", "d*\\*.txt",
+     {Directory("d", {File("a.txt", "a"), Directory("d3", {File("c.txt", "c")}),
+                      File("b.txt", "b")}),
+      Directory("d2", {File("c.txt", "c")}), File("later.txt", "later")},
+     0, {"d/", "d/a.txt"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, FilterWalkTest, ::testing::ValuesIn(kFilterWalkCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A file that is not extracted is passed over by its packed size. Compressed
+// data is shorter or longer than the contents, so a skip by the original
+// size lands elsewhere than the next tag.
+struct SkipCase {
+  const char* name;
+  const char* filter;  // null: no filter
+  std::uint32_t mask;
+  int level;  // 9 packs the data small; 0 makes stored blocks, a little longer
+};
+
+class SkipByPackedSizeTest : public ExtractionTest, public ::testing::WithParamInterface<SkipCase> {};
+
+TEST_P(SkipByPackedSizeTest, NextEntryIsReadIntact) {
+  const SkipCase& test = GetParam();
+  const std::string data(3000, 'k');
+  ASSERT_NE(packwriter::DeflateRaw(data, test.level).size(), data.size());
+  const std::vector<Entry> root = {Masked(packwriter::DeflatedFile("skip.bin", data, test.level),
+                                          test.mask),
+                                   File("next.txt", "next")};
+  EXPECT_EQ(Extract(root, test.filter), 0);
+  EXPECT_EQ(this->Tree(), (std::set<std::string>{"next.txt"}));
+  EXPECT_EQ(Contents("next.txt"), "next");
+}
+
+const SkipCase kSkipCases[] = {
+    {"MaskedSmallerPacked", nullptr, 1, 9},
+    {"MaskedLargerPacked", nullptr, 1, 0},
+    {"FilteredOutSmallerPacked", "next.txt", 0, 9},
+    {"FilteredOutLargerPacked", "next.txt", 0, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, SkipByPackedSizeTest, ::testing::ValuesIn(kSkipCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ExtractionTest, MissingLeafWithARootEndTagEndsWithZero) {
   std::vector<Entry> root = MaskedTree();
   root.push_back(packwriter::Raw(std::string("Dir ", 4)));  // an end tag at the root
