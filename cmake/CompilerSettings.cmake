@@ -17,8 +17,11 @@ if(WIN32)
 endif()
 
 if(KORU_BUILD_FUZZ)
-  # Coverage for libFuzzer in every library the fuzzers link.
+  # Coverage for libFuzzer in every library the fuzzers link. Every sanitizer
+  # report ends the run, so that libFuzzer keeps the input that caused it.
   target_compile_options(koru_settings INTERFACE
-    -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  target_link_options(koru_settings INTERFACE -fsanitize=address,undefined)
+    -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+  target_link_options(koru_settings INTERFACE -fsanitize=address,undefined
+    -fno-sanitize-recover=all)
 endif()

@@ -1,24 +1,37 @@
 // libFuzzer target: the fuzzer's bytes become the record stream of a
-// single-volume pack, which the extractor unpacks into a scratch folder.
-// Built twice: as a whole stream (records and data), and with
-// MOLT_FUZZ_DEFLATE, where the bytes are the data of one compressed file so
-// that the decoder is reached at once.
-#include <unistd.h>
-
+// single-volume pack, which the extractor unpacks into a fresh folder "out"
+// that sits beside a folder "sentinel" and the pack itself. Whatever the
+// stream, the extraction
+//   - changes nothing outside "out": the sentinel keeps its contents and the
+//     folder that holds them gains no entry;
+//   - writes no file beyond the original size that its record declares;
+//   - takes no more than a second.
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "context.h"
 #include "extract.h"
+#include "fuzz_support.h"
 #include "pack_format.h"
+#include "support/fault_platform.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using fuzz_support::Fail;
+using molt::platform::FileHandle;
+
+constexpr auto kTimeLimit = std::chrono::seconds(1);
+
+// The plain bytes before the record stream: the volume header of a
+// single-volume pack and an empty archive block.
+constexpr std::uint32_t kStreamStart = molt::kVolumeHeaderSize + molt::kArchiveBlockSize;
 
 void Put16(std::string& out, std::uint16_t value) {
   out += static_cast<char>(value & 0xFF);
@@ -30,23 +43,11 @@ void Put32(std::string& out, std::uint32_t value) {
   Put16(out, static_cast<std::uint16_t>(value >> 16));
 }
 
-#ifdef MOLT_FUZZ_DEFLATE
-// One file record whose data is the given DEFLATE stream.
-std::string DeflatedFileRecord(const std::uint8_t* data, std::size_t size) {
-  std::string record;
-  Put32(record, molt::TAG_FILE);
-  Put32(record, 0);                     // selection mask
-  Put16(record, molt::ENTRY_DEFLATED);  // flags
-  for (int i = 0; i < 7; ++i) Put16(record, 0);  // attributes, reserved, times
-  Put32(record, 0);                              // CRC-32
-  Put32(record, static_cast<std::uint32_t>(size));
-  Put32(record, 1 << 20);  // original size: the output bound
-  Put16(record, 0);
-  record += std::string("f\0", 2);
-  record.append(reinterpret_cast<const char*>(data), size);
-  return record;
+std::uint32_t Get32(const std::string& bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(bytes[at + i]);
+  return value;
 }
-#endif
 
 std::string Volume(const std::string& stream) {
   std::string volume(reinterpret_cast<const char*>(molt::kSignature), 4);
@@ -61,35 +62,162 @@ std::string Volume(const std::string& stream) {
   return volume;
 }
 
-const fs::path& Scratch() {
-  static const fs::path scratch = [] {
-    fs::path path = fs::temp_directory_path() / ("molt-fuzz-" + std::to_string(::getpid()));
-    fs::create_directories(path);
-    return path;
-  }();
-  return scratch;
+// The original sizes that file records declare, by the stream offset where
+// the record's names end, which is where the reader stands when the file is
+// created. Every place that reads as a file record counts: the walk decides
+// which of them are records, and where two end at the same place the larger
+// size is the bound.
+std::map<std::uint64_t, std::uint32_t> DeclaredSizes(const std::string& stream) {
+  // The NUL-terminated string at `at` of at most `capacity` bytes; its end, or 0.
+  auto stringEnd = [&stream](std::size_t at, std::size_t capacity) -> std::size_t {
+    for (std::size_t i = at; i < stream.size() && i - at < capacity; ++i) {
+      if (stream[i] == '\0') return i + 1;
+    }
+    return 0;
+  };
+  std::map<std::uint64_t, std::uint32_t> sizes;
+  constexpr std::size_t kFlags = 8, kOriginalSize = 32;
+  for (std::size_t start = 0; start + molt::kFileRecordFixedSize + 2 < stream.size(); ++start) {
+    if (Get32(stream, start) != molt::TAG_FILE) continue;
+    std::size_t end = stringEnd(start + molt::kFileRecordFixedSize + 2, molt::kShortNameCapacity);
+    if (end != 0 && (static_cast<std::uint8_t>(stream[start + kFlags]) & molt::ENTRY_LONG_NAME)) {
+      if (end + 2 > stream.size()) continue;
+      const std::size_t capacity = static_cast<std::uint8_t>(stream[end]) |
+                                   (static_cast<std::uint8_t>(stream[end + 1]) << 8);
+      end = stringEnd(end + 2, capacity);
+    }
+    if (end == 0) continue;
+    std::uint32_t& size = sizes[end];
+    size = std::max(size, Get32(stream, start + kOriginalSize));
+  }
+  return sizes;
+}
+
+// The system's platform, with the output files and the bytes written to
+// each counted against the size their record declares.
+class BoundedOutputPlatform : public testing_support::FaultPlatform {
+ public:
+  explicit BoundedOutputPlatform(const std::string& stream) : declared_(DeclaredSizes(stream)) {}
+
+  // The extractor whose reader tells where in the stream a file is created.
+  void Watch(const molt::Context& context) { context_ = &context; }
+
+  // The bound of each path last created, by path.
+  std::map<std::string, std::uint32_t> bounds;
+
+  FileHandle CreateOutputFile(const char* path) override {
+    const molt::ReaderState& reader = context_->reader;
+    const std::uint64_t at = reader.VolumePosition - reader.InputCount - kStreamStart;
+    const auto declared = declared_.find(at);
+    if (declared == declared_.end()) {
+      fuzz_support::Fail("a file is created at stream offset " + std::to_string(at) +
+           ", where no file record ends: " + path);
+    }
+    const FileHandle file = FaultPlatform::CreateOutputFile(path);
+    if (file != molt::platform::kInvalidFile) {
+      open_[file] = {path, declared->second, 0};
+      bounds[fs::path(path).lexically_normal().string()] = declared->second;
+    }
+    return file;
+  }
+
+  bool WriteFile(FileHandle file, const void* data, std::uint32_t size,
+                 std::uint32_t* done) override {
+    const bool written = FaultPlatform::WriteFile(file, data, size, done);
+    const auto it = open_.find(file);
+    if (it != open_.end() && (it->second.written += *done) > it->second.bound) {
+      fuzz_support::Fail(it->second.path + ": " + std::to_string(it->second.written) +
+           " bytes written, its record declares " + std::to_string(it->second.bound));
+    }
+    return written;
+  }
+
+  void CloseFile(FileHandle file) override {
+    open_.erase(file);
+    FaultPlatform::CloseFile(file);
+  }
+
+ private:
+  struct Output {
+    std::string path;
+    std::uint32_t bound;
+    std::uint64_t written;
+  };
+  std::map<std::uint64_t, std::uint32_t> declared_;
+  const molt::Context* context_ = nullptr;
+  std::map<FileHandle, Output> open_;
+};
+
+// Everything under a folder: relative path, and the contents of files.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> found;
+  for (const auto& item : fs::recursive_directory_iterator(folder)) {
+    const std::string name = fs::relative(item.path(), folder).string();
+    found[name] = item.is_regular_file() ? testing_support::ReadFileBytes(item.path())
+                                         : item.is_directory() ? "<folder>" : "<other>";
+  }
+  return found;
+}
+
+void MakeSentinel(const fs::path& sentinel) {
+  fs::create_directories(sentinel / "inner");
+  testing_support::WriteFileBytes(sentinel / "keep.txt", "the sentinel's own file\n");
+  testing_support::WriteFileBytes(sentinel / "inner" / "data.bin", std::string("\x00\x01\xFF", 3));
+}
+
+void CheckOutside(const fs::path& area, const std::map<std::string, std::string>& before) {
+  for (const auto& item : fs::directory_iterator(area)) {
+    const std::string name = item.path().filename().string();
+    if (name != "pack.bin" && name != "out" && name != "sentinel") {
+      Fail("the extraction made " + item.path().string() + " outside its destination");
+    }
+  }
+  if (!fs::is_directory(area / "out")) Fail("the destination folder is gone");
+  if (Snapshot(area / "sentinel") != before) Fail("the sentinel folder beside the destination changed");
+}
+
+// Files on disk hold no more than the record that made them declares.
+void CheckOutputSizes(const fs::path& out, const BoundedOutputPlatform& platform) {
+  for (const auto& item : fs::recursive_directory_iterator(out)) {
+    if (!item.is_regular_file()) continue;
+    const auto bound = platform.bounds.find(item.path().lexically_normal().string());
+    if (bound == platform.bounds.end()) {
+      Fail(item.path().string() + " was made without the extractor creating it");
+    }
+    if (item.file_size() > bound->second) {
+      Fail(item.path().string() + " holds " + std::to_string(item.file_size()) +
+           " bytes, its record declares " + std::to_string(bound->second));
+    }
+  }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-#ifdef MOLT_FUZZ_DEFLATE
-  const std::string stream = DeflatedFileRecord(data, size);
-#else
   const std::string stream(reinterpret_cast<const char*>(data), size);
-#endif
-  const fs::path pack = Scratch() / "pack.bin";
-  const fs::path out = Scratch() / "out";
-  {
-    std::ofstream file(pack, std::ios::binary | std::ios::trunc);
-    const std::string volume = Volume(stream);
-    file.write(volume.data(), static_cast<std::streamsize>(volume.size()));
-  }
-  std::error_code ignored;
-  fs::remove_all(out, ignored);
+  // A folder of its own for each input, removed afterwards; read-only
+  // entries included.
+  const testing_support::TempDir area;
+  const fs::path pack = area.path() / "pack.bin";
+  const fs::path out = area.path() / "out";
+  testing_support::WriteFileBytes(pack, Volume(stream));
   fs::create_directory(out);
+  MakeSentinel(area.path() / "sentinel");
+  const auto sentinel = Snapshot(area.path() / "sentinel");
+
+  BoundedOutputPlatform platform(stream);
   // A fresh extractor each time, as a freshly loaded library would be.
-  auto context = std::make_unique<molt::Context>(molt::platform::SystemPlatform());
+  auto context = std::make_unique<molt::Context>(platform);
+  platform.Watch(*context);
+  const auto started = std::chrono::steady_clock::now();
   molt::Molt(*context, pack.c_str(), out.c_str(), nullptr, 2, "UNPACK");
+  const auto took = std::chrono::steady_clock::now() - started;
+  if (took > kTimeLimit) {
+    Fail("the extraction took " +
+         std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(took).count()) +
+         " ms");
+  }
+  CheckOutside(area.path(), sentinel);
+  CheckOutputSizes(out, platform);
   return 0;
 }
