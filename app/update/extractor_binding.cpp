@@ -8,15 +8,12 @@
 namespace kup {
 
 std::string VolumeFormatOf(const char* packPath) {
-  ProgramSystem& system = SystemServices();
+  // Byte by byte, as the extractor reads a format: no trail byte of a
+  // double-byte character is a '%', and a '%' after a lead byte that has no
+  // valid trail is still one the extractor would take as a conversion.
   std::string format;
   for (const char* p = packPath; *p != '\0'; ++p) {
-    // The trail byte of a double-byte character is copied with its lead.
-    if (system.IsLeadByte(static_cast<std::uint8_t>(*p)) && p[1] != '\0') {
-      format += *p++;
-    } else if (*p == '%') {
-      format += '%';
-    }
+    if (*p == '%') format += '%';
     format += *p;
   }
   return format;

@@ -107,9 +107,11 @@ TEST(VolumeFormat, EveryPercentDoubled) {
 TEST(VolumeFormat, DoubleByteCharactersKept) {
   const CodePageScope codePage(CodePage::kShiftJis);
   if (!codePage.Active()) GTEST_SKIP() << "code page " << CodePageScope::SystemCodePage();
-  // A trail byte is never a '%' in code page 932, but the scan still steps
-  // by characters; a lead byte at the end stays as it is.
+  // A trail byte is never a '%' in code page 932; a lead byte at the end
+  // stays as it is, and a '%' right after a lead byte is no trail byte: the
+  // extractor would read it as a conversion.
   EXPECT_EQ(kup::VolumeFormatOf("\x83\x40%\x83"), "\x83\x40%%\x83");
+  EXPECT_EQ(kup::VolumeFormatOf("\x83%d"), "\x83%%d");
 }
 
 }  // namespace
