@@ -74,6 +74,14 @@ kw_draw_own_frames() {
   fi
 }
 
+# A 32-bit stand-in in the prefix's 32-bit system folder, where a 32-bit
+# program that named system32 instead of Sysnative would find it.
+kw_install_wow64_decoy() {
+  local decoy=$1 wow64
+  wow64="$(dirname "$(kw_system_dir)")/syswow64"
+  cmp -s "$decoy" "$wow64/wusa.exe" || cp "$decoy" "$wow64/wusa.exe"
+}
+
 # With the override set and no file, the installer cannot be started.
 kw_remove_standin() {
   rm -f "$(kw_system_dir)/wusa.exe"

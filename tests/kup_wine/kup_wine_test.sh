@@ -184,6 +184,10 @@ fi
 if [[ -n "$config" ]]; then printf '%s' "$config" >"$folder/config.ini"; fi
 
 kw_install_standin "$standin" || { echo "cannot install the stand-in installer"; exit 1; }
+# Set by 32-bit builds: the stand-in of their own bits, which must not run.
+if [[ -n "${KW_WOW64_DECOY:-}" ]]; then
+  kw_install_wow64_decoy "$KW_WOW64_DECOY" || { echo "cannot install the SysWOW64 decoy"; exit 1; }
+fi
 [[ "$installer" == none ]] && kw_remove_standin
 # The program is started in a folder of the test's, which may hold a planted
 # installer.
@@ -263,6 +267,9 @@ if [[ "$started" == yes ]]; then
   program=$(grep '^program: ' "$work/wusa.log")
   [[ "${program,,}" =~ ^program:\ c:\\windows\\(system32|sysnative)\\wusa\.exe$ ]] ||
     fail "the installer that ran is <${program#program: }>, not the system's"
+  # The 64-bit system's installer is a 64-bit program.
+  grep -qx 'bits: 64' <(tr -d '\r' <"$work/wusa.log") ||
+    fail "the installer that ran is not the 64-bit one in the 64-bit system folder"
 else
   [[ ! -e "$work/wusa.log" ]] || fail "the installer was started: $(cat "$work/wusa.log")"
 fi

@@ -4,6 +4,7 @@
 // Environment:
 //   MOLT_WUSA_LOG       file (Windows path) that gets, in UTF-8:
 //                         program: <the full path of the file that runs>
+//                         bits: <32 or 64, the program's own build>
 //                         command line: <the whole command line>
 //                         parameters: <what follows the program's name>
 //                       written and closed before any wait, so a test that
@@ -71,6 +72,7 @@ int main() {
   const wchar_t* commandLine = GetCommandLineW();
   const std::wstring log = Variable(L"MOLT_WUSA_LOG");
   const std::string start = "program: " + ToUtf8(ProgramPath()) + "\n" +
+                            "bits: " + std::to_string(8 * sizeof(void*)) + "\n" +
                             "command line: " + ToUtf8(commandLine) + "\n" +
                             "parameters: " + ToUtf8(AfterProgramName(commandLine)) + "\n";
   // A log that cannot be written fails the run loudly rather than quietly.
