@@ -6,6 +6,7 @@
 // takes from the file is at most 1022 bytes. No '@' is left as a character
 // of its own. The reader itself, asked with small buffers, cuts each value
 // to size - 1 bytes and terminates it.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>

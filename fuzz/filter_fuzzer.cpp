@@ -13,6 +13,7 @@
 // Input: the first byte picks the code page (bit 0: 932); the rest is the
 // pattern, a NUL, then names separated by NULs. Each string is copied into a
 // buffer of its exact size, so that a read past its terminator is caught.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>

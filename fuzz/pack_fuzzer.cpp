@@ -6,6 +6,7 @@
 //     folder that holds them gains no entry;
 //   - writes no file beyond the original size that its record declares;
 //   - takes no more than a second.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
