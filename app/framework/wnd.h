@@ -79,6 +79,8 @@ class CPaintDC {
   HDC m_hDC = nullptr;
 
  private:
-  CWnd* m_window;
+  // The window whose painting ends with this object; the headless backend
+  // paints nothing and has no use for it.
+  [[maybe_unused]] CWnd* m_window;
   PAINTSTRUCT m_paint{};
 };
