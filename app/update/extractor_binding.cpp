@@ -1,7 +1,5 @@
 #include "extractor_binding.h"
 
-#include <cstdint>
-
 #include "molt.h"
 #include "program_paths.h"
 
