@@ -57,7 +57,7 @@ packwriter::DosTimes TimesOf(const fs::path& path) {
   return DosTimesFromUnix(std::chrono::floor<std::chrono::seconds>(written).time_since_epoch().count());
 }
 
-packwriter::Entry FileEntry(const fs::path& path, const std::string& name, const ScanOptions& options) {
+packwriter::Entry FileEntry(const fs::path& path, const std::string& name, const InMemoryScanOptions& options) {
   if (fs::file_size(path) > kFileSizeMax) Fail(path, "file of 4 GiB or more");
   std::string data = ReadWholeFile(path);
   packwriter::Entry entry = packwriter::File(name, std::move(data));
@@ -75,9 +75,9 @@ packwriter::Entry FileEntry(const fs::path& path, const std::string& name, const
   return entry;
 }
 
-std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const ScanOptions& options);
+std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const InMemoryScanOptions& options);
 
-packwriter::Entry EntryFor(const fs::directory_entry& item, const ScanOptions& options) {
+packwriter::Entry EntryFor(const fs::directory_entry& item, const InMemoryScanOptions& options) {
   const fs::path& path = item.path();
   const std::string name = path.filename().string();
   CheckName(path, name);
@@ -115,7 +115,7 @@ void AssignShortNames(const fs::path& directory, std::vector<packwriter::Entry>&
   }
 }
 
-std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const ScanOptions& options) {
+std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const InMemoryScanOptions& options) {
   std::vector<fs::directory_entry> items(fs::directory_iterator(directory), fs::directory_iterator{});
   std::sort(items.begin(), items.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
     return a.path().filename().string() < b.path().filename().string();
@@ -162,10 +162,43 @@ packwriter::DosTimes DosTimesFromUnix(long long seconds) {
   return times;
 }
 
-std::vector<packwriter::Entry> ScanTree(const fs::path& root, const ScanOptions& options) {
+std::vector<packwriter::Entry> ScanTree(const fs::path& root, const InMemoryScanOptions& options) {
   std::error_code error;
   if (!fs::is_directory(root, error)) Fail(root, "not a directory");
   return ScanDirectory(root, options);
+}
+
+namespace {
+
+SourceEntry Describe(const packwriter::Entry& entry, const fs::path& source, const std::string& parentPath) {
+  SourceEntry out;
+  out.kind = entry.kind == packwriter::Entry::Kind::kDirectory ? SourceEntry::Kind::kDirectory
+                                                              : SourceEntry::Kind::kFile;
+  const std::string name = entry.longName ? *entry.longName : entry.shortName;
+  out.source = source / name;
+  out.displayPath = parentPath.empty() ? name : parentPath + "/" + name;
+  out.shortName = entry.shortName;
+  out.longName = entry.longName;
+  out.packPath = out.displayPath;
+  for (char& c : out.packPath) {
+    if (c == '/') c = '\\';
+  }
+  out.size = entry.data.size();
+  out.attributes = entry.attributes;
+  out.times = entry.times;
+  for (const packwriter::Entry& child : entry.children) {
+    out.children.push_back(Describe(child, out.source, out.displayPath));
+  }
+  return out;
+}
+
+}  // namespace
+
+// A first form that reads the contents as the in-memory scan does.
+std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions&, const WarningSink&) {
+  std::vector<SourceEntry> entries;
+  for (const packwriter::Entry& entry : ScanTree(root, {true, 0})) entries.push_back(Describe(entry, root, ""));
+  return entries;
 }
 
 }  // namespace moltpack
