@@ -10,6 +10,7 @@
 #include "codepage.h"
 #include "module_instance_win32.h"
 #include "platform.h"
+#include "reserved_names.h"
 
 namespace molt::platform {
 
@@ -69,36 +70,6 @@ class AnsiCodePage final : public CodePage {
 
   std::array<std::uint8_t, 256> upper_{};
 };
-
-bool EqualsIgnoringAsciiCase(const char* text, std::size_t length, const char* upper) {
-  if (std::strlen(upper) != length) return false;
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (c != upper[i]) return false;
-  }
-  return true;
-}
-
-// CON, PRN, AUX, NUL, COM1-COM9 and LPT1-LPT9 name devices in every folder,
-// whatever follows them after a dot (or a colon), and with blanks before it.
-bool IsDeviceName(const char* name) {
-  std::size_t length = std::strcspn(name, ".:");
-  while (length > 0 && name[length - 1] == ' ') --length;
-  static constexpr const char* kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-  for (const char* device : kDevices) {
-    if (EqualsIgnoringAsciiCase(name, length, device)) return true;
-  }
-  if (length != 4 || name[3] < '1' || name[3] > '9') return false;
-  return EqualsIgnoringAsciiCase(name, 3, "COM") || EqualsIgnoringAsciiCase(name, 3, "LPT");
-}
-
-// The system drops dots and blanks at the end of a name, so '.. ' would name
-// the parent folder and 'a.' another file than the pack says.
-bool EndsInDotOrBlank(const char* name) {
-  const std::size_t length = std::strlen(name);
-  return length > 0 && (name[length - 1] == '.' || name[length - 1] == ' ');
-}
 
 FILETIME* TimeSlot(FileTimeKind kind, FileTimeKind slot, FILETIME* time) {
   return kind == slot ? time : nullptr;

@@ -23,22 +23,31 @@ struct NameCase {
   const char* expected;
 };
 
-TEST(VolumeNames, FormatsOneIntegerLikePrintf) {
+// The extractor's own rule: '%%' and at most one conversion of flags '-+ 0#',
+// a width and one of d i u x X o.
+TEST(VolumeNames, FormatsOneIntegerAsTheExtractorDoes) {
   const NameCase cases[] = {
       {"data%d.bin", 3, "data3.bin"},     {"data%02d.bin", 1, "data01.bin"},
       {"data%03i.bin", 12, "data012.bin"}, {"%u", 7, "7"},
       {"v%-3d|", 5, "v5  |"},             {"100%%-%d", 2, "100%-2"},
       {"package.dat", 4, "package.dat"},  {"%%d", 9, "%d"},
+      {"v%x", 255, "vff"},                {"v%X", 255, "vFF"},
+      {"v%o", 8, "v10"},                  {"v%#x", 26, "v0x1a"},
+      {"v%#o", 8, "v010"},                {"v%+d", 4, "v+4"},
+      {"v% d", 4, "v 4"},                 {"v%5u", 65535, "v65535"},
   };
   for (const NameCase& c : cases) {
     EXPECT_EQ(packwriter::FormatVolumeName(c.format, c.number), c.expected) << c.format;
   }
 }
 
-TEST(VolumeNames, RefusesAnythingButOneIntegerConversion) {
-  for (const char* format : {"%s.bin", "%d%d", "trailing %", "a%ld", "%x", "%n", "%*d", "%99999d", "%#d"}) {
+TEST(VolumeNames, RefusesWhatTheExtractorRefuses) {
+  for (const char* format : {"%s.bin", "%d%d", "%x%o", "trailing %", "a%ld", "%hd", "%n", "%*d", "%99999d",
+                             "e%.3d.dat", "j%.dat", "%c", "%p", "%e"}) {
     EXPECT_THROW(packwriter::FormatVolumeName(format, 1), packwriter::Error) << format;
   }
+  EXPECT_THROW(packwriter::FormatVolumeName(std::string("a\0%d", 4), 1), packwriter::Error) << "a NUL byte";
+  EXPECT_THROW(packwriter::FormatVolumeName("p%d", 0x10000), packwriter::Error) << "a number beyond 16 bits";
 }
 
 TEST(VolumeFiles, WritesEachVolumeUnderItsFormattedName) {

@@ -151,9 +151,10 @@ void Scramble(std::string& bytes, std::uint64_t fileOffset = 0);
 // headers (and set block and archive block) dropped, volumes joined.
 std::string StreamFromVolumes(const std::vector<std::string>& volumes);
 
-// Volume k's name from a printf-style format with one integer conversion
-// (%d, %i, %u with optional flags '0', '-', ' ', '+' and a width; '%%' for a
-// percent sign). Throws Error for anything else.
+// Volume k's name from a printf-style format, by the extractor's own rule:
+// '%%' for a percent sign and at most one conversion '%' [flags '-+ 0#']
+// [width] one of 'd i u x X o'. Throws Error for anything else, and for a
+// number beyond 16 bits.
 std::string FormatVolumeName(const std::string& format, unsigned volumeNumber);
 
 // Writes the volume files named by `format` (volume k gets number k, from 1;

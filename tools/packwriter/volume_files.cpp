@@ -1,45 +1,16 @@
 // Names the volume files and writes them, with or without a list file.
-#include <cstdio>
 #include <fstream>
 #include <set>
 
 #include "pack_writer.h"
+#include "volume_name.h"
 
 namespace packwriter {
 namespace {
 
-constexpr const char* kFlagChars = "-+ 0";
-
-// Reads one conversion at format[at] == '%'; returns its text and moves `at`
-// past it. Only an integer conversion with flags, width and precision passes.
-std::string TakeIntegerConversion(const std::string& format, std::size_t& at) {
-  const std::size_t start = at++;
-  while (at < format.size() && std::string(kFlagChars).find(format[at]) != std::string::npos) ++at;
-  while (at < format.size() && format[at] >= '0' && format[at] <= '9') ++at;
-  if (at < format.size() && format[at] == '.') {
-    ++at;
-    while (at < format.size() && format[at] >= '0' && format[at] <= '9') ++at;
-  }
-  if (at >= format.size() || (format[at] != 'd' && format[at] != 'i' && format[at] != 'u')) {
-    throw Error("volume name format '" + format + "' has a conversion other than one integer");
-  }
-  ++at;
-  const std::string conversion = format.substr(start, at - start);
-  if (conversion.size() > 8) throw Error("volume name format '" + format + "' has an oversized conversion");
-  return conversion;
-}
-
-std::string FormatOne(const std::string& conversion, unsigned value) {
-  // The conversion was checked above to be one integer conversion with at
-  // most 5 digits of width or precision, so the buffer always suffices.
-  char buffer[128];
-  const std::string conversionFormat = conversion.back() == 'u' ? conversion : conversion.substr(0, conversion.size() - 1) + "d";
-  const int written = conversion.back() == 'u'
-                          ? std::snprintf(buffer, sizeof buffer, conversionFormat.c_str(), value)
-                          : std::snprintf(buffer, sizeof buffer, conversionFormat.c_str(), static_cast<int>(value));
-  if (written < 0 || static_cast<std::size_t>(written) >= sizeof buffer) throw Error("volume name too long");
-  return std::string(buffer, static_cast<std::size_t>(written));
-}
+// Room for a volume's name: the extractor's reader names volumes in its
+// 8192-byte input buffer.
+constexpr std::size_t kVolumeNameCapacity = 8192;
 
 void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -58,21 +29,16 @@ void RefuseRepeatedNames(const std::vector<std::string>& names) {
 }  // namespace
 
 std::string FormatVolumeName(const std::string& format, unsigned volumeNumber) {
-  std::string name;
-  bool converted = false;
-  for (std::size_t at = 0; at < format.size();) {
-    if (format[at] != '%') {
-      name.push_back(format[at++]);
-    } else if (at + 1 < format.size() && format[at + 1] == '%') {
-      name.push_back('%');
-      at += 2;
-    } else {
-      if (converted) throw Error("volume name format '" + format + "' has more than one conversion");
-      name += FormatOne(TakeIntegerConversion(format, at), volumeNumber);
-      converted = true;
-    }
+  // The extractor's own rule: what it refuses is refused here, and what it
+  // accepts is named the way it names it.
+  if (format.find('\0') != std::string::npos) throw Error("volume name format holds a NUL byte");
+  if (volumeNumber > 0xFFFF) throw Error("volume number " + std::to_string(volumeNumber) + " is beyond 16 bits");
+  std::vector<char> name(kVolumeNameCapacity);
+  if (!molt::FormatVolumeName(format.c_str(), static_cast<std::uint16_t>(volumeNumber), name.data(), name.size())) {
+    throw Error("volume name format '" + format +
+                "' is not '%%' and at most one conversion '%' [flags -+ 0#] [width] d, i, u, x, X or o");
   }
-  return name;
+  return name.data();
 }
 
 std::vector<std::string> WritePack(const Pack& pack, const std::string& format) {
