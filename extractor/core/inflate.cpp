@@ -15,9 +15,13 @@
 //
 // The loop over literal/length symbols hands most of its work to the fast
 // loop of inflate_fast.cpp whenever both codes are complete and the input
-// buffer and the window have room for a whole symbol. The plain loop here is
-// the reference: it decodes every symbol the fast loop declines, and the two
-// give the same bytes, CRC, reader position and errors.
+// buffer and the entry's bound leave room for a whole symbol. The plain loop
+// here is the reference: it decodes every symbol the fast loop declines, and
+// the two give the same bytes, CRC, reader position and errors.
+//
+// The window is kept in two halves (DecoderState::WindowHalves): the one
+// being filled and, before it, the last one written out, so that the source
+// of every match lies in one run of bytes before its destination.
 #include "inflate.h"
 
 #include <algorithm>
@@ -122,33 +126,30 @@ bool PutByte(Context& context, std::uint8_t byte) {
   DecoderState& decoder = context.decoder;
   if (decoder.OutputLeft == 0) return false;
   --decoder.OutputLeft;
-  decoder.OutputWindow[decoder.OutputPos++] = byte;
+  decoder.OutputWindow()[decoder.OutputPos++] = byte;
   if (decoder.OutputPos == kWindowSize) FlushOutputWindow(context);
   return true;
 }
 
 // Copies `length` bytes from `distance` (1 to 32768) back, in chunks that end
-// where the source or the destination meets the end of the window. Bytes
-// are copied one at a time in order, so a distance shorter than the length
-// repeats what this copy has just written. False when the entry's bound
-// stops the copy; the bytes before the bound are written.
+// where the window is full. Bytes are copied one at a time in order, so a
+// distance shorter than the length repeats what this copy has just written.
+// False when the entry's bound stops the copy; the bytes before the bound
+// are written.
 bool CopyMatch(Context& context, std::uint32_t length, std::uint32_t distance) {
   DecoderState& decoder = context.decoder;
-  std::uint8_t* const window = decoder.OutputWindow;
-  std::uint32_t source = (decoder.OutputPos + kWindowSize - distance) % kWindowSize;
+  std::uint8_t* const halves = decoder.WindowHalves;
   while (length > 0) {
-    const std::uint32_t room = kWindowSize - std::max(source, decoder.OutputPos);
-    const std::uint32_t chunk = std::min({room, length, decoder.OutputLeft});
+    const std::uint32_t chunk =
+        std::min({kWindowSize - decoder.OutputPos, length, decoder.OutputLeft});
     if (chunk == 0) return false;  // only the bound leaves no room
-    for (std::uint32_t i = 0; i < chunk; ++i) {
-      window[decoder.OutputPos + i] = window[source + i];
-    }
+    const std::uint32_t destination = kWindowSize + decoder.OutputPos;
+    const std::uint32_t source = destination - distance;
+    for (std::uint32_t i = 0; i < chunk; ++i) halves[destination + i] = halves[source + i];
     length -= chunk;
     decoder.OutputLeft -= chunk;
     decoder.OutputPos += chunk;
-    source += chunk;
     if (decoder.OutputPos == kWindowSize) FlushOutputWindow(context);
-    if (source == kWindowSize) source = 0;
   }
   return true;
 }
@@ -162,7 +163,7 @@ std::uint32_t CopyStoredRun(Context& context, std::uint32_t length) {
   const std::uint32_t run = std::min({length, std::uint32_t{reader.InputCount}, decoder.InputLeft,
                                       kWindowSize - decoder.OutputPos, decoder.OutputLeft});
   if (run == 0) return 0;
-  std::memcpy(decoder.OutputWindow + decoder.OutputPos, reader.InputPointer, run);
+  std::memcpy(decoder.OutputWindow() + decoder.OutputPos, reader.InputPointer, run);
   reader.InputPointer += run;
   reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - run);
   decoder.InputLeft -= run;
@@ -170,6 +171,15 @@ std::uint32_t CopyStoredRun(Context& context, std::uint32_t length) {
   decoder.OutputPos += run;
   if (decoder.OutputPos == kWindowSize) FlushOutputWindow(context);
   return run;
+}
+
+// Makes the first `count` bytes of the window being filled (and any that the
+// fast loop wrote past its end) the history half, as the window stands once
+// they have been written at their places.
+void KeepWindowAsHistory(DecoderState& decoder, std::uint32_t count) {
+  const std::uint32_t whole = std::min(count, kWindowSize);
+  std::memcpy(decoder.WindowHalves, decoder.OutputWindow(), whole);
+  std::memcpy(decoder.WindowHalves, decoder.OutputWindow() + kWindowSize, count - whole);
 }
 
 // ---------------------------------------------------------------------------
@@ -283,7 +293,14 @@ std::uint32_t MatchLength(Context& context, int symbol) {
 int InflateCodes(Context& context) {
   DecoderState& decoder = context.decoder;
   for (;;) {
-    if (decoder.FastCodesReady && InflateCodesFast(decoder, context.reader)) return kBlockEnded;
+    if (decoder.FastCodesReady) {
+      const bool ended = InflateCodesFast(decoder, context.reader);
+      // The fast loop may have run on past the window's end; what it wrote
+      // there goes out as soon as the window is full, as the plain loop's
+      // bytes do.
+      if (decoder.OutputPos >= kWindowSize) FlushOutputWindow(context);
+      if (ended) return kBlockEnded;
+    }
 
     const int symbol = DecodeSymbol(context, decoder.LitLenCode);
     if (symbol == kNoSymbol) return Reject(decoder, BadData::UnusedCode);
@@ -423,6 +440,8 @@ int InflateBlock(Context& context) {
 
 void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t originalSize) {
   DecoderState& decoder = context.decoder;
+  // Bytes that an entry ended by an error left unwritten are history all the same.
+  KeepWindowAsHistory(decoder, decoder.OutputPos);
   decoder.OutputPos = 0;
   UpdateCrc32(context.RunningCrc, nullptr, 0);
   decoder.PastEnd = false;
@@ -450,14 +469,17 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
 
 void FlushOutputWindow(Context& context) {
   DecoderState& decoder = context.decoder;
-  std::uint32_t left = decoder.OutputPos;
+  // At most a whole window goes out; the fast loop's bytes past its end
+  // begin the next one.
+  const std::uint32_t flushed = std::min(decoder.OutputPos, kWindowSize);
+  std::uint32_t left = flushed;
   if (left == 0) return;
-  UpdateCrc32(context.RunningCrc, decoder.OutputWindow, static_cast<std::uint16_t>(left));
+  const std::uint8_t* data = decoder.OutputWindow();
+  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(left));
 
   // Every byte counted in the CRC goes out, or the entry ends with 44: a
   // short or failed write is followed by the rest, unless the disk is full
   // or writes keep moving nothing.
-  const std::uint8_t* data = decoder.OutputWindow;
   int writesWithoutProgress = 0;
   while (left > 0) {
     std::uint32_t done = 0;
@@ -474,7 +496,10 @@ void FlushOutputWindow(Context& context) {
     data += done;
     left -= done;
   }
-  decoder.OutputPos = 0;
+  KeepWindowAsHistory(decoder, flushed);
+  const std::uint32_t runOn = decoder.OutputPos - flushed;
+  std::memmove(decoder.OutputWindow(), decoder.OutputWindow() + flushed, runOn);
+  decoder.OutputPos = runOn;
 }
 
 }  // namespace molt

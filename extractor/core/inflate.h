@@ -31,18 +31,25 @@ struct CodeTables {
 
 // The same code prepared for the fast loop (inflate_fast.cpp): a table over
 // the first `RootBits` bits of the stream whose entries give the symbol's
-// meaning and length at once, with subtables for longer codes. Only complete
-// codes get one; see BuildFastTable.
+// meaning, its code length and its extra bits at once, followed by
+// subtables for longer codes. Only complete codes get one; see
+// BuildFastCodes.
 template <unsigned RootBits, unsigned Capacity>
 struct FastTable {
+  static constexpr unsigned kRootBits = RootBits;
   std::uint32_t entries[Capacity];
 };
 
-// Capacities of the fast tables: the root table and room for its subtables,
-// ample for the codes that compressors write. The builder checks every code
-// against them and leaves one that does not fit to the plain loop.
-using FastLitLenTable = FastTable<10, 1334>;
+// Capacities: the root table and room for its subtables. The builder checks
+// every code against them and leaves one that does not fit to the plain
+// loop; these hold every complete code of up to 15 bits.
+using FastLitLenTable = FastTable<11, 2342>;
 using FastDistTable = FastTable<8, 402>;
+
+// Room after the window for a match that the fast loop starts before the
+// window's end: its longest length and the bytes that its wide stores may
+// write past it.
+inline constexpr std::uint32_t kWindowOverrun = 258 + 30;
 
 // Why a block was rejected (error 34). Kept so that a rejection can be told
 // apart from the others; every one of them ends the entry alike.
@@ -69,7 +76,7 @@ struct DecoderState {
   bool FinalBlock = false;
   BadData Rejection = BadData::None;  // why the last entry was rejected
   std::uint32_t OutputLeft = 0;       // bytes the entry may still produce
-  std::uint32_t OutputPos = 0;        // next byte of OutputWindow; bytes waiting to be written
+  std::uint32_t OutputPos = 0;        // next byte of the window; bytes waiting to be written
   platform::FileHandle OutputHandle = platform::kInvalidFile;
   CodeTables<288, 576> LitLenCode = {};
   CodeTables<32, 64> DistCode = {};
@@ -78,7 +85,16 @@ struct DecoderState {
   bool FastCodesReady = false;
   FastLitLenTable FastLitLen = {};
   FastDistTable FastDist = {};
-  std::uint8_t OutputWindow[kWindowSize] = {};
+  // The window of the last 32768 output bytes, kept in two halves so that a
+  // match reads its source in one run: the second half is the window being
+  // filled (OutputPos bytes of it so far), the first half holds every byte
+  // as it stood when it was last written out. Byte i of the window is
+  // WindowHalves[kWindowSize + i] below OutputPos and WindowHalves[i] from
+  // there on, so the byte `distance` back is always at kWindowSize +
+  // OutputPos - distance. Zero when the library is loaded.
+  std::uint8_t WindowHalves[2 * kWindowSize + kWindowOverrun] = {};
+
+  std::uint8_t* OutputWindow() { return WindowHalves + kWindowSize; }
 };
 
 // Decodes one entry whose data starts at the reader's next byte. `packedSize`

@@ -1,23 +1,27 @@
 // The fast loop over a block's symbols.
 //
-// Why it exists: the plain loop (inflate.cpp) takes one input byte per drop
-// and walks one node per bit beyond the eighth, which costs several times
-// what the data needs. This loop keeps 56 to 63 bits in a 64-bit buffer,
-// refilled from the reader's buffer with one unaligned load per symbol, and
-// resolves each code with one lookup (two for codes longer than the root
-// table). It is a faster way of doing exactly what the plain loop does.
+// Why it exists: the plain loop (inflate.cpp) takes one input byte per drop,
+// walks one node per bit beyond the eighth and copies matches a byte at a
+// time, which costs several times what the data needs. This loop keeps a
+// 64-bit bit buffer refilled with one 8-byte load per step, resolves each
+// code with one table lookup (two for codes longer than the root table)
+// whose entry carries the symbol's code length, extra-bit count and base
+// value at once, decodes up to three literals per refill, looks the next
+// symbol up before it copies a match, and copies matches 8 or 16 bytes at a
+// time. It is a faster way of doing exactly what the plain loop does.
 //
-// Entry conditions, checked before every symbol:
+// Entry conditions, checked on entry and before every step:
 //   - both codes of the block are complete (no unused patterns, whose plain
 //     meaning depends on symbol 0's length); BuildBlockCodes sees to that;
-//   - the reader's buffer holds at least 8 more bytes of the entry, so the
-//     loop never refills, never reads past the entry and never meets a fill
-//     byte;
-//   - a longest match (258 bytes) and 8 bytes after it fit before the
-//     window's end, and the match fits within the entry's bound, so the
-//     window is never flushed here and the bound is never reached;
 //   - the bit buffer holds what the plain loop keeps there: 8 bits and
-//     BitCount (0 to 7) more.
+//     BitCount (0 to 7) more;
+//   - the reader's buffer holds at least kInputMargin more bytes of the
+//     entry, so that the loop never refills, never reads past the entry and
+//     never meets a fill byte;
+//   - the window being filled has not reached its end, and a longest match
+//     (258 bytes) fits within the entry's bound. A step may run past the
+//     window's end into the room kept after it (kWindowOverrun); the caller
+//     writes the window out as soon as the loop returns.
 // A symbol with no meaning (literal/length 286, 287, distance 30, 31) is not
 // taken: the loop returns with the state from before it, and the plain loop
 // rejects it. On return, whole bytes that the plain loop would not yet have
@@ -34,39 +38,69 @@ namespace molt::inflate {
 
 namespace {
 
-// A fast table entry:
-//   bits 0-4    length of the code (of a link: the root bits)
-//   bits 5-7    kind
-//   bits 8-11   extra bits that follow the code (of a link: the subtable's bits)
-//   bits 16-31  literal byte, length or distance base, or subtable start
-enum EntryKind : std::uint32_t { kLiteral = 0, kMatch = 1, kEnd = 2, kLink = 3, kInvalid = 4 };
+// ---------------------------------------------------------------------------
+// Table entries
+//
+// One 32-bit entry per table slot:
+//   bits 0-7    bits the symbol takes: its code length plus its extra bits
+//               (of a link: none; the subtable's entry says all)
+//   bits 8-11   the code length (of a link: the subtable's index bits)
+//   bit 13      end of block         } with bit 15 set
+//   bit 14      link to a subtable   } (neither: a symbol with no meaning)
+//   bit 15      not a literal, length or distance
+//   bits 16-30  length or distance base, or the subtable's first entry
+//   bit 31      literal, its byte in bits 16-23
+// Code lengths count from the start of the code, also in subtables, so an
+// entry from a subtable is used exactly like one from the root table.
 
-constexpr std::uint32_t MakeEntry(EntryKind kind, unsigned extra, unsigned value) {
-  return (std::uint32_t{kind} << 5) | (extra << 8) | (value << 16);
+constexpr std::uint32_t kLiteralFlag = 0x80000000u;
+constexpr std::uint32_t kSpecialFlag = 0x8000u;
+constexpr std::uint32_t kLinkFlag = 0x4000u;
+constexpr std::uint32_t kEndFlag = 0x2000u;
+
+constexpr std::uint32_t LiteralEntry(unsigned byte) { return kLiteralFlag | (byte << 16); }
+constexpr std::uint32_t BaseEntry(unsigned base, unsigned extraBits) {
+  return (base << 16) | extraBits;
 }
-constexpr unsigned CodeLength(std::uint32_t entry) { return entry & 0x1F; }
-constexpr EntryKind Kind(std::uint32_t entry) { return static_cast<EntryKind>((entry >> 5) & 7); }
-constexpr unsigned Extra(std::uint32_t entry) { return (entry >> 8) & 0xF; }
-constexpr unsigned Value(std::uint32_t entry) { return entry >> 16; }
+constexpr std::uint32_t kEndEntry = kSpecialFlag | kEndFlag;
+constexpr std::uint32_t kMeaninglessEntry = kSpecialFlag;
+
+// The code length goes in last: it is known only when the code is built.
+constexpr std::uint32_t WithCodeLength(std::uint32_t meaning, unsigned codeLength) {
+  return meaning + codeLength + (codeLength << 8);
+}
+constexpr std::uint32_t LinkEntry(unsigned firstEntry, unsigned indexBits) {
+  return kSpecialFlag | kLinkFlag | (firstEntry << 16) | (indexBits << 8);
+}
+
+constexpr bool IsLiteral(std::uint32_t entry) { return (entry & kLiteralFlag) != 0; }
+constexpr bool IsSpecial(std::uint32_t entry) { return (entry & kSpecialFlag) != 0; }
+constexpr unsigned TakenBits(std::uint32_t entry) { return entry & 0xFF; }
+constexpr unsigned CodeLength(std::uint32_t entry) { return (entry >> 8) & 0xF; }
+constexpr unsigned Value(std::uint32_t entry) { return (entry >> 16) & 0x7FFF; }
 
 std::uint32_t LitLenMeaning(unsigned symbol) {
-  if (symbol < kEndOfBlock) return MakeEntry(kLiteral, 0, symbol);
-  if (symbol == kEndOfBlock) return MakeEntry(kEnd, 0, 0);
-  if (symbol == kLastLengthSymbol) return MakeEntry(kMatch, 0, kMaxMatch);
-  if (symbol > kLastLengthSymbol) return MakeEntry(kInvalid, 0, 0);
+  if (symbol < kEndOfBlock) return LiteralEntry(symbol);
+  if (symbol == kEndOfBlock) return kEndEntry;
+  if (symbol == kLastLengthSymbol) return BaseEntry(kMaxMatch, 0);
+  if (symbol > kLastLengthSymbol) return kMeaninglessEntry;
   const unsigned index = symbol - kFirstLengthSymbol;
-  return MakeEntry(kMatch, kLengthExtra[index], kLengthBase[index]);
+  return BaseEntry(kLengthBase[index], kLengthExtra[index]);
 }
 
 std::uint32_t DistanceMeaning(unsigned symbol) {
-  if (symbol > kLastDistanceSymbol) return MakeEntry(kInvalid, 0, 0);
-  return MakeEntry(kMatch, kDistanceExtra[symbol], kDistanceBase[symbol]);
+  if (symbol > kLastDistanceSymbol) return kMeaninglessEntry;
+  return BaseEntry(kDistanceBase[symbol], kDistanceExtra[symbol]);
 }
 
-// Fills the table of a complete code. Codes up to the root bits fill every
-// root entry whose low bits they are; longer codes share one subtable per
-// root entry, sized for the longest code under it, and fill it the same way.
-// A complete code leaves no entry unfilled.
+// ---------------------------------------------------------------------------
+// Table building
+
+// Fills the table of a complete code of `count` lengths (each 0 to 15).
+// Codes up to the root bits fill every root entry whose low bits they are;
+// longer codes share one subtable per root entry, sized for the longest
+// code under it, and fill it the same way. A complete code leaves no entry
+// unfilled. False when the subtables do not fit the capacity.
 template <unsigned RootBits, unsigned Capacity>
 bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (*meaning)(unsigned),
                     FastTable<RootBits, Capacity>& table) {
@@ -91,22 +125,22 @@ bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (
   std::uint32_t subtableStart = kRootSize;
   for (unsigned root = 0; root < kRootSize; ++root) {
     if (longest[root] == 0) continue;
-    const unsigned subtableBits = longest[root] - RootBits;
-    if (subtableStart + (1u << subtableBits) > Capacity) return false;
-    entries[root] = MakeEntry(kLink, subtableBits, subtableStart) | RootBits;
-    subtableStart += 1u << subtableBits;
+    const unsigned indexBits = longest[root] - RootBits;
+    if (subtableStart + (1u << indexBits) > Capacity) return false;
+    entries[root] = LinkEntry(subtableStart, indexBits);
+    subtableStart += 1u << indexBits;
   }
 
   for (unsigned symbol = 0; symbol < count; ++symbol) {
     const unsigned length = lengths[symbol];
     if (length == 0) continue;
-    const std::uint32_t entry = meaning(symbol) | length;
+    const std::uint32_t entry = WithCodeLength(meaning(symbol), length);
     if (length <= RootBits) {
       for (std::uint32_t i = reversed[symbol]; i < kRootSize; i += 1u << length) entries[i] = entry;
       continue;
     }
     const std::uint32_t link = entries[reversed[symbol] & (kRootSize - 1)];
-    const std::uint32_t subtableSize = 1u << Extra(link);
+    const std::uint32_t subtableSize = 1u << CodeLength(link);
     for (std::uint32_t i = reversed[symbol] >> RootBits; i < subtableSize;
          i += 1u << (length - RootBits)) {
       entries[Value(link) + i] = entry;
@@ -115,13 +149,27 @@ bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (
   return true;
 }
 
+// ---------------------------------------------------------------------------
+// Bits
+
+// The entry for the code at the bottom of `bits`, from the root table or,
+// for a longer code, its subtable.
 template <unsigned RootBits, unsigned Capacity>
-std::uint32_t LookUp(const FastTable<RootBits, Capacity>& table, std::uint64_t bits) {
-  const std::uint32_t entry = table.entries[bits & ((1u << RootBits) - 1)];
-  if (Kind(entry) != kLink) return entry;
-  const std::uint32_t index =
-      static_cast<std::uint32_t>(bits >> RootBits) & ((1u << Extra(entry)) - 1);
-  return table.entries[Value(entry) + index];
+std::uint32_t RootEntry(const FastTable<RootBits, Capacity>& table, std::uint64_t bits) {
+  return table.entries[bits & ((1u << RootBits) - 1)];
+}
+
+template <unsigned RootBits, unsigned Capacity>
+std::uint32_t SubtableEntry(const FastTable<RootBits, Capacity>& table, std::uint64_t bits,
+                            std::uint32_t link) {
+  const auto index = static_cast<std::uint32_t>(bits >> RootBits) & ((1u << CodeLength(link)) - 1);
+  return table.entries[Value(link) + index];
+}
+
+// The symbol's extra bits, which follow its code in `bits`.
+constexpr std::uint32_t ExtraValue(std::uint64_t bits, std::uint32_t entry) {
+  return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << TakenBits(entry)) - 1)) >>
+         CodeLength(entry);
 }
 
 std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
@@ -130,67 +178,69 @@ std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
   return value;
 }
 
-// A load, then a store: the two ranges may overlap (a source that lies a
-// whole window ahead is the destination itself).
+// ---------------------------------------------------------------------------
+// Match copies
+//
+// The source of a match lies `distance` (1 to 32768) bytes before its
+// destination, in the window being filled or in the history half before it.
+// A copy must give what a forward byte-by-byte copy gives: a distance
+// shorter than the length repeats bytes that this copy has just written.
+// These copies move 8 or 16 bytes at a time and may write up to 15 bytes
+// past the match: bytes of the window not yet filled, which the next
+// symbols overwrite and which nothing reads before.
+
 void Copy8(std::uint8_t* destination, const std::uint8_t* source) {
   std::uint64_t bytes;
   std::memcpy(&bytes, source, 8);
   std::memcpy(destination, &bytes, 8);
 }
 
-// An exact copy of a match whose source lies ahead near the window's end
-// and may run on to its start: first the part up to the window's end, then
-// the rest from the start, byte by byte where it overlaps what it writes.
-void CopyNearWindowEnd(std::uint8_t* window, std::uint32_t position, std::uint32_t length,
-                       std::uint32_t distance) {
-  std::uint8_t* destination = window + position;
-  const std::uint32_t source = position + kWindowSize - distance;
-  const std::uint32_t ahead = std::min(length, kWindowSize - source);
-  std::memmove(destination, window + source, ahead);
-  // The rest reads from the window's start: position + i is at least the distance.
-  for (std::uint32_t i = ahead; i < length; ++i) destination[i] = window[position + i - distance];
+void Copy16(std::uint8_t* destination, const std::uint8_t* source) {
+  std::uint64_t bytes[2];
+  std::memcpy(bytes, source, 16);
+  std::memcpy(destination, bytes, 16);
 }
 
-// Copies a match at `position` with the result of a forward byte-by-byte
-// copy: a distance shorter than the length repeats bytes that this copy has
-// just written. It moves 8 bytes at a time and may write up to 7 bytes past
-// the match; those bytes are history that later distances may still refer
-// to, so they are saved first and put back afterwards. The caller leaves 8
-// bytes of room after the match.
-void CopyMatchFast(std::uint8_t* window, std::uint32_t position, std::uint32_t length,
-                   std::uint32_t distance) {
-  std::uint8_t* const destination = window + position;
-  std::uint8_t saved[8];
-  std::memcpy(saved, destination + length, 8);
-  if (distance <= position) {
-    const std::uint8_t* const source = destination - distance;
-    if (distance >= 8) {
-      // Each load reads only bytes already in place.
-      for (std::uint32_t i = 0; i < length; i += 8) Copy8(destination + i, source + i);
-    } else if (distance == 1) {
-      std::uint64_t pattern = 0x0101010101010101ull * source[0];
-      for (std::uint32_t i = 0; i < length; i += 8) std::memcpy(destination + i, &pattern, 8);
-    } else {
-      // The output repeats every `distance` bytes, so also every `period`
-      // bytes, a multiple of it of at least 8: once the first period is in
-      // place, 8-byte loads read only bytes already in place.
-      const std::uint32_t period = distance * ((8 + distance - 1) / distance);
-      std::uint32_t i = 0;
-      for (; i < length && i < period; ++i) destination[i] = source[i];
-      for (; i < length; i += 8) Copy8(destination + i, destination + i - period);
-    }
-  } else if (position + kWindowSize - distance + length + 8 <= kWindowSize) {
-    // The source lies ahead, in the older part of the window: every load
-    // reads bytes before this copy reaches them.
-    const std::uint8_t* const source = window + (position + kWindowSize - distance);
-    for (std::uint32_t i = 0; i < length; i += 8) Copy8(destination + i, source + i);
+void CopyMatch(std::uint8_t* destination, std::uint32_t length, std::uint32_t distance) {
+  const std::uint8_t* source = destination - distance;
+  std::uint8_t* const end = destination + length;
+  if (distance >= 16) {
+    // Each load reads only bytes already in place.
+    do {
+      Copy16(destination, source);
+      destination += 16;
+      source += 16;
+    } while (destination < end);
+  } else if (distance >= 8) {
+    do {
+      Copy8(destination, source);
+      destination += 8;
+      source += 8;
+    } while (destination < end);
+  } else if (distance == 1) {
+    const std::uint64_t pattern = 0x0101010101010101ull * source[0];
+    do {
+      std::memcpy(destination, &pattern, 8);
+      destination += 8;
+    } while (destination < end);
   } else {
-    CopyNearWindowEnd(window, position, length, distance);
+    // The output repeats every `distance` bytes, so also every `period`
+    // bytes, a multiple of it of at least 8: once the first period is in
+    // place, 8-byte loads read only bytes already in place.
+    const std::uint32_t period = distance * ((8 + distance - 1) / distance);
+    std::uint8_t* const firstPeriodEnd = destination + std::min(period, length);
+    while (destination < firstPeriodEnd) *destination++ = *source++;
+    while (destination < end) {
+      Copy8(destination, destination - period);
+      destination += 8;
+    }
   }
-  std::memcpy(destination + length, saved, 8);
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// The loop
 
 bool BuildFastCodes(DecoderState& decoder) {
   return BuildFastTable(decoder.LitLenCode.lengths, 288, LitLenMeaning, decoder.FastLitLen) &&
@@ -199,83 +249,103 @@ bool BuildFastCodes(DecoderState& decoder) {
 
 bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
   const std::uint32_t available = std::min<std::uint32_t>(reader.InputCount, decoder.InputLeft);
-  // A match ends before the window's last byte and leaves 8 bytes of room
-  // after it for CopyMatchFast.
-  const std::uint64_t outputEnd = std::min<std::uint64_t>(
-      kWindowSize - 9, std::uint64_t{decoder.OutputPos} + decoder.OutputLeft);
-  if (available < 8 || outputEnd < decoder.OutputPos + kMaxMatch) return false;
+  // Each step starts no nearer than a longest match to the entry's bound.
+  const std::uint32_t outputRoom = std::min(kWindowSize, decoder.OutputPos + decoder.OutputLeft);
+  if (available < kInputMargin || outputRoom < decoder.OutputPos + kMaxMatch) return false;
   // The bit buffer holds 8 to 15 bits; anything else would make the refill
   // below move the input pointer by a made-up amount.
   if (decoder.BitCount > 7) return false;
 
   const std::uint8_t* in = reader.InputPointer;
-  const std::uint8_t* const lastLoad = in + available - 8;
-  const std::uint32_t lastPosition = static_cast<std::uint32_t>(outputEnd) - kMaxMatch;
-  std::uint8_t* const window = decoder.OutputWindow;
-  std::uint32_t position = decoder.OutputPos;
-  // Bits above `count` are either 0 or the same stream bits that the next
-  // load puts there again.
+  const std::uint8_t* const lastRefill = in + available - kInputMargin;
+  std::uint8_t* const window = decoder.OutputWindow();
+  std::uint8_t* out = window + decoder.OutputPos;
+  // A step never starts at or past this: it ends inside the entry's bound
+  // and inside the room after the window.
+  std::uint8_t* const lastStart = window + std::min(kWindowSize - 1, outputRoom - kMaxMatch);
+  const FastLitLenTable& litLen = decoder.FastLitLen;
+  const FastDistTable& distances = decoder.FastDist;
+
+  // `count` bits of `bits` are the stream's next bits; so are the bits above
+  // them up to the last refill's 64, less what has been taken since.
   std::uint64_t bits = decoder.BitBuffer;
   unsigned count = 8u + decoder.BitCount;
-  bool ended = false;
-
-  while (position <= lastPosition && in <= lastLoad) {
+  // Refills to 56 to 63 bits: room for three literals of up to 15 bits, or
+  // for a length with its extra bits and a distance with its own (48), with
+  // at least 8 bits left for the plain loop's look-ahead. After any of
+  // those, at least 16 bits of the last load are still there, enough to look
+  // the next code up before the next refill.
+  auto refill = [&bits, &count, &in] {
     bits |= LoadLittleEndian64(in) << count;
     in += (63 - count) >> 3;
-    count |= 56;  // 56 to 63 bits: room for the longest symbol with its distance (48)
-    const std::uint64_t symbolBits = bits;
-    const unsigned symbolCount = count;
-    const std::uint8_t* const symbolIn = in;
+    count |= 56;
+  };
+  auto take = [&bits, &count](std::uint32_t entry) {
+    bits >>= TakenBits(entry);
+    count -= TakenBits(entry);
+  };
 
-    std::uint32_t entry = LookUp(decoder.FastLitLen, bits);
-    bits >>= CodeLength(entry);
-    count -= CodeLength(entry);
-    const EntryKind kind = Kind(entry);
-    if (kind == kLiteral) {
-      window[position++] = static_cast<std::uint8_t>(Value(entry));
-      // A second literal still fits in the bits of this refill.
-      entry = LookUp(decoder.FastLitLen, bits);
-      if (Kind(entry) == kLiteral) {
-        bits >>= CodeLength(entry);
-        count -= CodeLength(entry);
-        window[position++] = static_cast<std::uint8_t>(Value(entry));
-      }
+  refill();
+  std::uint32_t entry = RootEntry(litLen, bits);
+  bool ended = false;
+  while (out <= lastStart && in <= lastRefill) {
+    refill();
+    if (IsLiteral(entry)) {
+      take(entry);
+      *out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(litLen, bits);
+      if (!IsLiteral(entry)) continue;
+      take(entry);
+      *out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(litLen, bits);
+      if (!IsLiteral(entry)) continue;
+      take(entry);
+      *out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(litLen, bits);
       continue;
     }
-    if (kind == kEnd) {
-      ended = true;
-      break;
-    }
-    if (kind != kMatch) {
-      bits = symbolBits;
-      count = symbolCount;
-      in = symbolIn;
-      break;
-    }
-    const std::uint32_t length =
-        Value(entry) + static_cast<std::uint32_t>(bits & ((1u << Extra(entry)) - 1));
-    bits >>= Extra(entry);
-    count -= Extra(entry);
 
-    entry = LookUp(decoder.FastDist, bits);
-    if (Kind(entry) != kMatch) {
-      bits = symbolBits;
-      count = symbolCount;
-      in = symbolIn;
-      break;
+    if (IsSpecial(entry)) {
+      if ((entry & kLinkFlag) != 0) entry = SubtableEntry(litLen, bits, entry);
+      if (IsLiteral(entry)) {
+        take(entry);
+        *out++ = static_cast<std::uint8_t>(entry >> 16);
+        entry = RootEntry(litLen, bits);
+        continue;
+      }
+      if ((entry & kEndFlag) != 0) {
+        take(entry);
+        ended = true;
+        break;
+      }
+      if (IsSpecial(entry)) break;  // literal/length 286 or 287, not taken
     }
-    bits >>= CodeLength(entry);
-    count -= CodeLength(entry);
-    const std::uint32_t distance =
-        Value(entry) + static_cast<std::uint32_t>(bits & ((1u << Extra(entry)) - 1));
-    bits >>= Extra(entry);
-    count -= Extra(entry);
 
-    CopyMatchFast(window, position, length, distance);
-    position += length;
+    // A length, then its distance.
+    const std::uint64_t lengthBits = bits;
+    const std::uint32_t lengthEntry = entry;
+    const std::uint32_t length = Value(entry) + ExtraValue(bits, entry);
+    take(entry);
+    std::uint32_t distanceEntry = RootEntry(distances, bits);
+    if (IsSpecial(distanceEntry)) {
+      if ((distanceEntry & kLinkFlag) != 0) {
+        distanceEntry = SubtableEntry(distances, bits, distanceEntry);
+      }
+      if (IsSpecial(distanceEntry)) {
+        // Distance 30 or 31: the length is given back, and neither is taken.
+        bits = lengthBits;
+        count += TakenBits(lengthEntry);
+        break;
+      }
+    }
+    const std::uint32_t distance = Value(distanceEntry) + ExtraValue(bits, distanceEntry);
+    take(distanceEntry);
+    entry = RootEntry(litLen, bits);
+    CopyMatch(out, length, distance);
+    out += length;
   }
 
-  // Every symbol leaves at least 8 bits, so only whole bytes go back.
+  // Every step leaves at least 8 bits, so only whole bytes go back.
   while (count >= 16) {
     count -= 8;
     --in;
@@ -286,8 +356,9 @@ bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
   decoder.InputLeft -= taken;
   decoder.BitBuffer = static_cast<std::uint16_t>(bits & ((1u << count) - 1));
   decoder.BitCount = static_cast<std::uint8_t>(count - 8);
-  decoder.OutputLeft -= position - decoder.OutputPos;
-  decoder.OutputPos = position;
+  const auto written = static_cast<std::uint32_t>(out - (window + decoder.OutputPos));
+  decoder.OutputLeft -= written;
+  decoder.OutputPos += written;
   return ended;
 }
 
