@@ -17,6 +17,8 @@ std::uint32_t ReadTagValue(const std::uint8_t tag[4]) {
          (static_cast<std::uint32_t>(tag[2]) << 16) | (static_cast<std::uint32_t>(tag[3]) << 24);
 }
 
+}  // namespace
+
 // A name that could lead out of the destination folder, or that the system
 // keeps for a device, never reaches the file system.
 bool IsSafeEntryName(Context& context, const char* name) {
@@ -31,6 +33,8 @@ bool IsSafeEntryName(Context& context, const char* name) {
   }
   return !context.sys.IsReservedName(name);
 }
+
+namespace {
 
 // Checks the entry's output name and writes the separator after the current
 // level's path; returns where the name goes. An unsafe name raises 34, a

@@ -36,5 +36,9 @@ void ExtractFileEntry(Context& context);
 void ExtractDirectoryEntry(Context& context);
 FilterStep MatchFilterStep(Context& context, const EntryRecord& entry);
 bool MatchComponent(Context& context, const char* component, const char* name);
+// Whether an output name may reach the file system: not empty, '.' or '..';
+// no control character, backslash, '/' or ':' outside double-byte
+// characters; no device name. The walk raises 34 for any other.
+bool IsSafeEntryName(Context& context, const char* name);
 
 }  // namespace molt

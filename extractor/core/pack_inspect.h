@@ -1,0 +1,103 @@
+// Looking into a pack without extracting it: every entry in stream order,
+// for a listing, and every file's data decoded and checked against its
+// CRC-32, for a test. And an extraction replayed without writing, to tell
+// how far a failed one got.
+//
+// All of it runs the extractor's own reader, decoder and CRC-32 (OpenPack,
+// ReadRecordTag, ReadDirectoryRecord, ReadFileRecord, ExtractFileData...) on
+// a DiscardPlatform, so a pack fault gives the code the extractor gives for
+// it, and nothing is ever written.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "discard_platform.h"
+#include "platform/platform.h"
+#include "reader.h"
+
+namespace molt {
+
+struct Context;
+
+enum class InspectMode {
+  kList,   // records only; file data is skipped as the walk skips it, and
+           // data cut off by the end of the pack raises 35
+  kCheck,  // file data decoded into a sink and checked against its CRC-32
+};
+
+struct InspectedEntry {
+  bool isDirectory = false;
+  const EntryRecord& record;
+  // The output names from the archive's root, joined by '\': the path as the
+  // extractor places it under a destination, and as a filter selects it.
+  const std::string& path;
+  std::size_t depth = 0;  // 0 at the root
+};
+
+// A fault of one entry after which the walk goes on (kCheck only).
+struct EntryFault {
+  int code = 0;
+  std::uint32_t computedCrc = 0;  // ERR_CRC: the CRC-32 of the data as decoded
+};
+
+class InspectionVisitor {
+ public:
+  virtual ~InspectionVisitor() = default;
+  // An entry's record has been read; a file's data follows.
+  virtual void OnEntry(const InspectedEntry& entry) = 0;
+  // kCheck: the file's data was decoded whole and matches its CRC-32.
+  virtual void OnFileChecked(const InspectedEntry&) {}
+  // kCheck: a fault of this entry that leaves the stream in place: its name
+  // is one the extractor refuses (34), or its CRC-32 differs (45). Every
+  // other fault ends the walk.
+  virtual void OnEntryFault(const InspectedEntry&, const EntryFault&) {}
+};
+
+struct InspectionResult {
+  int code = 0;         // 0, or the code that ended the walk
+  bool opened = false;  // the pack was opened (OpenPack succeeded)
+  // Where it ended: the file whose data was being read, if any; the last
+  // entry whose record was read whole (empty before the first); the volumes
+  // the reader opened or tried to open, in order.
+  std::string entryInWork;
+  std::string lastEntry;
+  std::vector<std::string> volumesOpened;
+};
+
+// One inspector, one extractor state of its own. It is large (the decoder's
+// window and tables): keep it on the heap.
+class PackInspector {
+ public:
+  explicit PackInspector(platform::Platform& system = platform::SystemPlatform());
+  ~PackInspector();
+  PackInspector(const PackInspector&) = delete;
+  PackInspector& operator=(const PackInspector&) = delete;
+
+  // Opens the pack (a volume path or format, or '@' and a list file) and
+  // visits every entry in stream order, into every directory whatever its
+  // selection mask. Never throws.
+  InspectionResult Run(const char* packPath, InspectMode mode, InspectionVisitor& visitor);
+
+ private:
+  DiscardPlatform sys_;
+  std::unique_ptr<Context> context_;
+};
+
+// An extraction done by the extractor's own entry (the walk, filter and
+// masks included) on a DiscardPlatform: what it would have made, in order,
+// and the code it ends with. Only faults of the pack reproduce here; the
+// disk's own (42, 43, 44 on a real disk) do not.
+struct ExtractionReplay {
+  int code = 0;
+  std::vector<DiscardPlatform::Output> outputs;
+  std::vector<std::string> volumesOpened;
+};
+
+ExtractionReplay ReplayExtraction(const char* packPath, const char* destination,
+                                  const char* filter,
+                                  platform::Platform& system = platform::SystemPlatform());
+
+}  // namespace molt
