@@ -1,63 +1,63 @@
-// molt: unpacks a pack from the command line through the library's export,
-// exactly as the update program does.
+// molt: lists, tests and unpacks packs from the command line, on the
+// extractor's own code; unpacking goes through the library's export Molt,
+// as the update program does.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
-#include "molt.h"
+#include "command_line.h"
+#include "commands.h"
+#include "core/errors.h"
+#include "messages.h"
+#include "system_text.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: molt [options] PACK [DESTINATION]\n"
-    "\n"
-    "Unpacks PACK under DESTINATION (default: the current directory).\n"
-    "PACK is the path of the pack's volume, a format for the volume number\n"
-    "('data%d.bin'), or '@' and the path of a file that lists the volumes.\n"
-    "\n"
-    "options:\n"
-    "  -f, --filter PATH   unpack only the file or folder PATH; components are\n"
-    "                      separated by backslashes and may hold '*' and '?'\n"
-    "  -q, --quiet         show no error messages of the library\n"
-    "  -h, --help          show this text\n"
-    "\n"
-    "Exit status: 0 on success, else the library's error code.\n";
+constexpr int kExitUsage = 2;
 
-int Usage(const char* problem) {
-  std::fprintf(stderr, "molt: %s\n\n%s", problem, kUsage);
-  return 2;
+int Usage(const std::string& reason) {
+  std::fprintf(stderr, "molt: %s\n%sTry 'molt --help' for more.\n", moltcli::OneLine(reason).c_str(),
+               moltcli::kSynopsis);
+  return kExitUsage;
+}
+
+int Run(const moltcli::CommandLine& line) {
+  switch (line.command) {
+    case moltcli::Command::kHelp:
+      std::fputs(moltcli::kHelp, stdout);
+      return 0;
+    case moltcli::Command::kVersion:
+      std::printf("molt %s\n", moltcli::kVersion);
+      return 0;
+    case moltcli::Command::kList:
+      return moltcli::RunList(line);
+    case moltcli::Command::kTest:
+      return moltcli::RunTest(line);
+    case moltcli::Command::kExtract:
+      return moltcli::RunExtract(line);
+  }
+  return kExitUsage;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* filter = nullptr;
-  int showErrors = 1;
-  const char* positional[2] = {nullptr, nullptr};
-  int count = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "-h" || arg == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "-q" || arg == "--quiet") {
-      showErrors = 0;
-    } else if (arg == "-f" || arg == "--filter") {
-      if (++i == argc) return Usage("--filter needs a path");
-      filter = argv[i];
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      return Usage(("unknown option " + arg).c_str());
-    } else if (count < 2) {
-      positional[count++] = argv[i];
-    } else {
-      return Usage("too many arguments");
-    }
+  moltcli::CommandLine line;
+  try {
+    line = moltcli::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const moltcli::UsageError& error) {
+    return Usage(error.reason);
   }
-  if (count == 0) return Usage("no pack given");
-  const char* destination = count > 1 ? positional[1] : "";
-  const int result = Molt(positional[0], destination, filter, showErrors, "UNPACK");
-  if (result != 0) std::fprintf(stderr, "molt: unpacking failed with code %d\n", result);
-  return result;
+  // Before the extractor first looks at a name.
+  if (line.codePage) {
+    std::string problem;
+    if (!moltcli::SelectCodePage(*line.codePage, &problem)) return Usage(problem);
+  }
+  try {
+    return Run(line);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "%s\n", moltcli::FailureLine(line.pack, molt::ERR_MEMORY).c_str());
+    return molt::ERR_MEMORY;
+  }
 }
