@@ -1,16 +1,28 @@
-// Throughput of the DEFLATE decoder and CRC-32 against zlib, in MB/s of
-// output, with the ratio ours/zlib from the same run.
+// Throughput of the DEFLATE decoder, the CRC-32 and the stored-data path, in
+// MB/s of output, with ratios against references measured in the same run.
 //
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/decoder_bench
 //
-// Both decoders read the same raw streams (text-like, binary and
-// incompressible samples, zlib levels 1, 6 and 9) and write into a 32 KiB
-// buffer. Ours runs the real path: the reader's 8 KiB blocks, descrambled,
-// through InflateMember into its window, whose flushes carry the CRC-32 on
-// and go to a WriteFile that discards. zlib's inflate computes no check on a
-// raw stream, so it is measured alone and, like for like, with crc32 over
-// each 32 KiB it writes.
+// Decoder: all read the same raw streams (text-like, binary and
+// incompressible samples, zlib levels 1, 6 and 9). Ours runs the real path:
+// the reader's 8 KiB blocks, descrambled, through InflateMember into its
+// window, whose flushes carry the CRC-32 on and go to a WriteFile that
+// discards. zlib's inflate writes into a 32 KiB buffer and computes no check
+// on a raw stream, so it is measured alone and, like for like, with crc32
+// over each 32 KiB it writes. libdeflate, the upper anchor, decodes the whole
+// stream into one buffer in one call, without a check.
+//
+// CRC-32: 24 MiB of random bytes in 32 KiB calls, ours against zlib's and
+// libdeflate's crc32; ours as dispatched and in each of its forms, forced.
+//
+// Stored data: the same 24 MiB scrambled as a volume holds them, taken in the
+// reader's 8 KiB blocks. The floor is memcpy alone (what reading a block into
+// the buffer costs); ours adds descrambling and the CRC-32: one after the
+// other, fused into one pass (DescrambleAndCrc, in place, and from the
+// volume's bytes into the buffer in place of the memcpy), and the whole of
+// CopyStoredData.
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 #include <zlib.h>
 
 #include <cstdio>
@@ -22,8 +34,11 @@
 
 #include "context.h"
 #include "crc32.h"
+#include "crc32_forms.h"
 #include "decoder/sample_data.h"
+#include "descramble.h"
 #include "inflate.h"
+#include "output.h"
 #include "pack_format.h"
 #include "reader.h"
 
@@ -35,6 +50,7 @@ namespace platform = molt::platform;
 
 constexpr std::size_t kSampleSize = 24u << 20;
 constexpr std::uint32_t kOutputBuffer = 32768;
+constexpr std::uint32_t kReaderBlock = molt::kInputBufferSize;
 
 // A pack volume in memory that the reader reads, and an output file that
 // takes everything and keeps nothing. The rest is the system's.
@@ -125,6 +141,15 @@ Bytes Deflate(const Bytes& data, int level) {
   return out;
 }
 
+// `plain` as a volume holds it from offset 0.
+Bytes Scrambled(const Bytes& plain) {
+  Bytes scrambled = plain;
+  for (std::size_t i = 0; i < scrambled.size(); ++i) {
+    scrambled[i] ^= molt::detail::kPlainKey.bytes[i % molt::kScrambleKeySize];
+  }
+  return scrambled;
+}
+
 const Bytes& Original(SampleKind kind) {
   static std::map<SampleKind, Bytes> samples;
   auto it = samples.find(kind);
@@ -141,18 +166,18 @@ const Sample& GetSample(SampleKind kind, int level) {
   Sample sample;
   sample.data = Original(kind);
   sample.packed = Deflate(sample.data, level);
-  sample.scrambled = sample.packed;
-  for (std::size_t i = 0; i < sample.scrambled.size(); ++i) {
-    sample.scrambled[i] ^= molt::detail::kPlainKey.bytes[i % molt::kScrambleKeySize];
-  }
+  sample.scrambled = Scrambled(sample.packed);
   sample.crc = static_cast<std::uint32_t>(
       crc32(0L, sample.data.data(), static_cast<uInt>(sample.data.size())));
   return samples.emplace(key, std::move(sample)).first->second;
 }
 
-void OursInflate(benchmark::State& state, SampleKind kind, int level) {
-  const Sample& sample = GetSample(kind, level);
-  BenchPlatform system(sample.scrambled);
+// Runs `extract(context)` with `volume` as the reader's only volume, read from
+// offset 0, and the discarding output file; checks the CRC-32 it leaves.
+template <typename Extract>
+void MeasureRealPath(benchmark::State& state, const Bytes& volume, std::uint32_t expectedCrc,
+                     std::size_t outputSize, Extract extract) {
+  BenchPlatform system(volume);
   auto context = std::make_unique<molt::Context>(system);
   context->decoder.OutputHandle = BenchPlatform::kOutput;
   for (auto _ : state) {
@@ -160,14 +185,22 @@ void OursInflate(benchmark::State& state, SampleKind kind, int level) {
     context->reader.VolumeHandle = BenchPlatform::kVolume;
     context->reader.VolumePosition = 0;
     context->reader.InputCount = 0;
-    molt::InflateMember(*context, static_cast<std::uint32_t>(sample.packed.size()),
-                        static_cast<std::uint32_t>(sample.data.size()));
+    extract(*context);
   }
   const std::uint8_t none = 0;
-  if (molt::UpdateCrc32(context->RunningCrc, &none, 0) != sample.crc)
+  if (molt::UpdateCrc32(context->RunningCrc, &none, 0) != expectedCrc)
     state.SkipWithError("wrong CRC");
   context->reader.VolumeHandle = platform::kInvalidFile;
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * outputSize));
+}
+
+void OursInflate(benchmark::State& state, SampleKind kind, int level) {
+  const Sample& sample = GetSample(kind, level);
+  MeasureRealPath(state, sample.scrambled, sample.crc, sample.data.size(),
+                  [&](molt::Context& context) {
+                    molt::InflateMember(context, static_cast<std::uint32_t>(sample.packed.size()),
+                                        static_cast<std::uint32_t>(sample.data.size()));
+                  });
 }
 
 void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withCrc) {
@@ -196,32 +229,184 @@ void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withC
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
 }
 
-void OursCrc(benchmark::State& state) {
-  const Bytes& data = Original(SampleKind::Random);
-  std::uint32_t crc = molt::kCrcInitial;
+void LibdeflateInflate(benchmark::State& state, SampleKind kind, int level) {
+  const Sample& sample = GetSample(kind, level);
+  libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+  Bytes output(sample.data.size());
   for (auto _ : state) {
-    molt::UpdateCrc32(crc, nullptr, 0);
+    std::size_t written = 0;
+    const libdeflate_result result =
+        libdeflate_deflate_decompress(decompressor, sample.packed.data(), sample.packed.size(),
+                                      output.data(), output.size(), &written);
+    if (result != LIBDEFLATE_SUCCESS || written != output.size())
+      state.SkipWithError("libdeflate failed");
+    benchmark::DoNotOptimize(output.data());
+  }
+  libdeflate_free_decompressor(decompressor);
+  if (output != sample.data) state.SkipWithError("libdeflate decoded something else");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
+}
+
+// Runs `crcOfCall(register, data, length)` over the random sample in 32 KiB
+// calls and checks the result against zlib's.
+template <typename CrcOfCall>
+void MeasureCrc(benchmark::State& state, CrcOfCall crcOfCall) {
+  const Bytes& data = Original(SampleKind::Random);
+  std::uint32_t crc = 0;
+  for (auto _ : state) {
+    crc = 0;
     for (std::size_t at = 0; at < data.size(); at += kOutputBuffer) {
-      molt::UpdateCrc32(crc, data.data() + at, static_cast<std::uint16_t>(kOutputBuffer));
+      crc = crcOfCall(crc, data.data() + at, kOutputBuffer);
     }
     benchmark::DoNotOptimize(crc);
   }
+  if (crc != crc32(0L, data.data(), static_cast<uInt>(data.size())))
+    state.SkipWithError("wrong CRC");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+// UpdateCrc32 keeps the register before its complement; the others take and
+// give the CRC-32 itself.
+void OursCrc(benchmark::State& state) {
+  MeasureCrc(state, [](std::uint32_t crc, const std::uint8_t* data, std::uint32_t length) {
+    std::uint32_t running = ~crc;
+    return molt::UpdateCrc32(running, data, static_cast<std::uint16_t>(length));
+  });
+}
+
+// One form of ours, forced for the run.
+class ForcedCrcForm {
+ public:
+  explicit ForcedCrcForm(molt::crc32_forms::CrcForm form)
+      : before_(molt::crc32_forms::ActiveCrcForm()), usable_(molt::crc32_forms::UseCrcForm(form)) {}
+  ~ForcedCrcForm() { molt::crc32_forms::UseCrcForm(before_); }
+  bool usable() const { return usable_; }
+
+ private:
+  molt::crc32_forms::CrcForm before_;
+  bool usable_;
+};
+
+void OursCrcForm(benchmark::State& state, molt::crc32_forms::CrcForm form) {
+  const ForcedCrcForm forced(form);
+  if (!forced.usable()) {
+    state.SkipWithError("the processor lacks this form");
+    return;
+  }
+  OursCrc(state);
 }
 
 void ZlibCrc(benchmark::State& state) {
-  const Bytes& data = Original(SampleKind::Random);
+  MeasureCrc(state, [](std::uint32_t crc, const std::uint8_t* data, std::uint32_t length) {
+    return static_cast<std::uint32_t>(crc32(crc, data, length));
+  });
+}
+
+void LibdeflateCrc(benchmark::State& state) {
+  MeasureCrc(state, [](std::uint32_t crc, const std::uint8_t* data, std::uint32_t length) {
+    return libdeflate_crc32(crc, data, length);
+  });
+}
+
+// The stored-data sample: random bytes, scrambled from volume offset 0.
+struct StoredSample {
+  Bytes scrambled;
+  std::uint32_t crc = 0;
+};
+
+const StoredSample& GetStoredSample() {
+  static const StoredSample sample = [] {
+    StoredSample made;
+    const Bytes& data = Original(SampleKind::Random);
+    made.scrambled = Scrambled(data);
+    made.crc = static_cast<std::uint32_t>(crc32(0L, data.data(), static_cast<uInt>(data.size())));
+    return made;
+  }();
+  return sample;
+}
+
+// What a stored case does with one block of `length` volume bytes at file
+// offset `at`; gives the CRC-32 register, carried on when the case has one.
+using BlockStep = std::uint32_t (*)(molt::ReaderState& reader, const std::uint8_t* volume,
+                                    std::uint32_t length, std::size_t at, std::uint32_t crc);
+
+std::uint32_t ReadBlock(molt::ReaderState& reader, const std::uint8_t* volume,
+                        std::uint32_t length, std::size_t, std::uint32_t crc) {
+  std::memcpy(reader.InputBuffer, volume, length);
+  benchmark::DoNotOptimize(reader.InputBuffer);
+  return crc;
+}
+
+std::uint32_t ReadAndDescramble(molt::ReaderState& reader, const std::uint8_t* volume,
+                                std::uint32_t length, std::size_t at, std::uint32_t crc) {
+  std::memcpy(reader.InputBuffer, volume, length);
+  molt::Descramble(reader, static_cast<std::uint16_t>(at), static_cast<std::uint16_t>(length),
+                   reader.InputBuffer);
+  benchmark::DoNotOptimize(reader.InputBuffer);
+  return crc;
+}
+
+// The reader's block descrambled in place, then the CRC-32 over it.
+std::uint32_t ReadDescrambleThenCrc(molt::ReaderState& reader, const std::uint8_t* volume,
+                                    std::uint32_t length, std::size_t at, std::uint32_t crc) {
+  ReadAndDescramble(reader, volume, length, at, crc);
+  return molt::CarryCrc32(crc, reader.InputBuffer, length);
+}
+
+// The same in one DescrambleAndCrc over the block in place.
+std::uint32_t ReadThenDescrambleAndCrc(molt::ReaderState& reader, const std::uint8_t* volume,
+                                       std::uint32_t length, std::size_t at, std::uint32_t crc) {
+  std::memcpy(reader.InputBuffer, volume, length);
+  return molt::DescrambleAndCrc(molt::ReadyScrambleKey(reader), at, reader.InputBuffer,
+                                reader.InputBuffer, length, crc);
+}
+
+// DescrambleAndCrc taking the scrambled bytes where they were read and
+// leaving the plain ones in the buffer: memcpy's work and ours in one pass.
+std::uint32_t DescrambleAndCrcFromTheVolume(molt::ReaderState& reader, const std::uint8_t* volume,
+                                            std::uint32_t length, std::size_t at,
+                                            std::uint32_t crc) {
+  return molt::DescrambleAndCrc(molt::ReadyScrambleKey(reader), at, volume, reader.InputBuffer,
+                                length, crc);
+}
+
+// Takes the stored sample block by block through `step` under `form`; the
+// CRC-32 is checked when the case carries one.
+void MeasureStored(benchmark::State& state, BlockStep step, bool checksCrc,
+                   molt::crc32_forms::CrcForm form) {
+  const ForcedCrcForm forced(form);
+  if (!forced.usable()) {
+    state.SkipWithError("the processor lacks this form");
+    return;
+  }
+  const StoredSample& sample = GetStoredSample();
+  auto reader = std::make_unique<molt::ReaderState>();
+  std::uint32_t crc = molt::kCrcInitial;
   for (auto _ : state) {
-    uLong crc = crc32(0L, Z_NULL, 0);
-    for (std::size_t at = 0; at < data.size(); at += kOutputBuffer) {
-      crc = crc32(crc, data.data() + at, kOutputBuffer);
+    crc = molt::kCrcInitial;
+    for (std::size_t at = 0; at < sample.scrambled.size(); at += kReaderBlock) {
+      const auto length = static_cast<std::uint32_t>(
+          std::min<std::size_t>(kReaderBlock, sample.scrambled.size() - at));
+      crc = step(*reader, sample.scrambled.data() + at, length, at, crc);
+      benchmark::ClobberMemory();
     }
     benchmark::DoNotOptimize(crc);
   }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+  if (checksCrc && ~crc != sample.crc) state.SkipWithError("wrong CRC");
+  state.SetBytesProcessed(
+      static_cast<std::int64_t>(state.iterations() * sample.scrambled.size()));
 }
 
-// Prints the usual table, then every figure of ours beside zlib's.
+// The real stored path: RefillInput, Descramble and CopyStoredData's CRC-32
+// and writes (to the discarding WriteFile).
+void StoredCopyStoredData(benchmark::State& state) {
+  const StoredSample& sample = GetStoredSample();
+  const auto size = static_cast<std::uint32_t>(sample.scrambled.size());
+  MeasureRealPath(state, sample.scrambled, sample.crc, size,
+                  [size](molt::Context& context) { molt::CopyStoredData(context, size); });
+}
+
+// Prints the usual table, then each case's figures beside its references.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
@@ -229,32 +414,59 @@ class RatioReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const auto it = run.counters.find("bytes_per_second");
-      if (it != run.counters.end()) rates_[run.benchmark_name()] = it->second.value / 1e6;
+      if (it == run.counters.end()) continue;
+      // Names are "<implementation>/<case>".
+      const std::string name = run.benchmark_name();
+      const std::size_t slash = name.find('/');
+      rates_[name.substr(slash + 1)][name.substr(0, slash)] = it->second.value / 1e6;
     }
   }
 
-  void PrintRatios() const {
-    std::printf("\n%-28s %10s %10s %7s %14s %7s\n", "MB/s of output", "ours", "zlib", "ratio",
-                "zlib+crc32", "ratio");
-    for (const auto& [name, ours] : rates_) {
-      if (name.rfind("ours/", 0) != 0) continue;
-      const std::string what = name.substr(5);
-      const double zlib = Rate("zlib/" + what);
-      const double zlibCrc = Rate("zlib+crc32/" + what);
-      std::printf("%-28s %10.1f %10.1f %7.2f", what.c_str(), ours, zlib,
-                  zlib > 0 ? ours / zlib : 0);
-      if (zlibCrc > 0) std::printf(" %14.1f %7.2f", zlibCrc, ours / zlibCrc);
+  void PrintDecoderRatios() const {
+    std::printf("\n%-26s %8s %8s %6s %11s %6s %11s %6s %6s\n", "MB/s of output", "ours", "zlib",
+                "ratio", "zlib+crc32", "ratio", "libdeflate", "/zlib", "ours/");
+    for (const auto& [what, rates] : rates_) {
+      if (what.rfind("inflate", 0) != 0) continue;
+      const double ours = Rate(rates, "ours");
+      const double zlib = Rate(rates, "zlib");
+      const double zlibCrc = Rate(rates, "zlib+crc32");
+      const double libdeflate = Rate(rates, "libdeflate");
+      if (ours == 0 && zlib == 0 && libdeflate == 0) continue;
+      std::printf("%-26s %8.1f %8.1f %6.2f %11.1f %6.2f %11.1f %6.2f %6.2f\n",
+                  what.substr(8).c_str(), ours, zlib, Ratio(ours, zlib), zlibCrc,
+                  Ratio(ours, zlibCrc), libdeflate, Ratio(libdeflate, zlib),
+                  Ratio(ours, libdeflate));
+    }
+  }
+
+  // One line per implementation of `what`, with its ratio to each reference.
+  void PrintCase(const std::string& what, const std::vector<std::string>& references) const {
+    const auto found = rates_.find(what);
+    if (found == rates_.end()) return;
+    std::printf("\n%-30s %9s", what.c_str(), "MB/s");
+    for (const std::string& reference : references) std::printf(" %11s", ("/" + reference).c_str());
+    std::printf("\n");
+    for (const auto& [implementation, rate] : found->second) {
+      std::printf("  %-28s %9.1f", implementation.c_str(), rate);
+      for (const std::string& reference : references) {
+        std::printf(" %11.2f", Ratio(rate, Rate(found->second, reference)));
+      }
       std::printf("\n");
     }
   }
 
  private:
-  double Rate(const std::string& name) const {
-    const auto it = rates_.find(name);
-    return it == rates_.end() ? 0 : it->second;
+  static double Rate(const std::map<std::string, double>& rates, const std::string& name) {
+    const auto it = rates.find(name);
+    return it == rates.end() ? 0 : it->second;
   }
-  std::map<std::string, double> rates_;
+  static double Ratio(double rate, double reference) { return reference > 0 ? rate / reference : 0; }
+
+  std::map<std::string, std::map<std::string, double>> rates_;
 };
+
+const char kCrcCase[] = "crc32 in 32 KiB calls";
+const char kStoredCase[] = "stored data in 8 KiB blocks";
 
 }  // namespace
 
@@ -270,16 +482,55 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
       benchmark::RegisterBenchmark(("zlib+crc32/" + what).c_str(), ZlibInflate, kind, level, true)
           ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("libdeflate/" + what).c_str(), LibdeflateInflate, kind, level)
+          ->Unit(benchmark::kMillisecond);
     }
   }
-  benchmark::RegisterBenchmark("ours/crc32", OursCrc)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("zlib/crc32", ZlibCrc)->Unit(benchmark::kMillisecond);
+  const std::string crcCase = kCrcCase;
+  benchmark::RegisterBenchmark(("ours/" + crcCase).c_str(), OursCrc)->Unit(benchmark::kMillisecond);
+  using molt::crc32_forms::CrcForm;
+  const std::pair<const char*, CrcForm> forms[] = {
+      {"table", CrcForm::Table}, {"slices", CrcForm::Slices}, {"folding", CrcForm::Folding}};
+  for (const auto& [name, form] : forms) {
+    benchmark::RegisterBenchmark(("ours " + std::string(name) + "/" + crcCase).c_str(),
+                                 OursCrcForm, form)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RegisterBenchmark(("zlib/" + crcCase).c_str(), ZlibCrc)->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("libdeflate/" + crcCase).c_str(), LibdeflateCrc)
+      ->Unit(benchmark::kMillisecond);
+
+  const std::string storedCase = kStoredCase;
+  const CrcForm fastest = molt::crc32_forms::ActiveCrcForm();
+  const struct {
+    std::string name;
+    BlockStep step;
+    bool checksCrc;
+    CrcForm form;
+  } storedCases[] = {
+      {"memcpy", ReadBlock, false, fastest},
+      {"descramble only", ReadAndDescramble, false, fastest},
+      {"descramble, then crc", ReadDescrambleThenCrc, true, fastest},
+      {"DescrambleAndCrc table", ReadThenDescrambleAndCrc, true, CrcForm::Table},
+      {"DescrambleAndCrc slices", ReadThenDescrambleAndCrc, true, CrcForm::Slices},
+      {"DescrambleAndCrc folding", ReadThenDescrambleAndCrc, true, CrcForm::Folding},
+      {"DescrambleAndCrc from the volume", DescrambleAndCrcFromTheVolume, true, fastest},
+  };
+  for (const auto& stored : storedCases) {
+    benchmark::RegisterBenchmark((stored.name + "/" + storedCase).c_str(), MeasureStored,
+                                 stored.step, stored.checksCrc, stored.form)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::RegisterBenchmark(("CopyStoredData/" + storedCase).c_str(), StoredCopyStoredData)
+      ->Unit(benchmark::kMillisecond);
 
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
+  reporter.PrintDecoderRatios();
+  reporter.PrintCase(kCrcCase, {"zlib", "libdeflate"});
+  reporter.PrintCase(kStoredCase, {"memcpy"});
   benchmark::Shutdown();
   return 0;
 }

@@ -1,9 +1,11 @@
 #include "crc32.h"
 
-#include <cstddef>
+#include <atomic>
+
+#include "crc32_forms.h"
 
 namespace molt {
-
+namespace crc32_forms {
 namespace {
 
 // Entry i is the register after eight reflected shift-and-reduce steps
@@ -43,18 +45,19 @@ constexpr std::uint32_t kCrcTable[256] = {
     0xB3667A2E, 0xC4614AB8, 0x5D681B02, 0x2A6F2B94, 0xB40BBE37, 0xC30C8EA1, 0x5A05DF1B, 0x2D02EF8D,
 };
 
-// Eight tables for eight bytes at a time, derived from the one above when
-// the library is compiled (constant data all the same): entry i of table k
-// is what byte value i contributes when k more bytes follow it. The result
-// is the same as one byte at a time.
+// Sixteen tables for sixteen bytes at a time, derived from the one above when
+// the library is compiled (constant data all the same): entry i of table k is
+// what byte value i contributes when k more bytes follow it in the step.
+constexpr unsigned kSliceWidth = 16;
+
 struct SliceTables {
-  std::uint32_t table[8][256];
+  std::uint32_t table[kSliceWidth][256];
 };
 
 constexpr SliceTables DeriveSliceTables() {
   SliceTables slices{};
   for (unsigned i = 0; i < 256; ++i) slices.table[0][i] = kCrcTable[i];
-  for (unsigned k = 1; k < 8; ++k) {
+  for (unsigned k = 1; k < kSliceWidth; ++k) {
     for (unsigned i = 0; i < 256; ++i) {
       const std::uint32_t previous = slices.table[k - 1][i];
       slices.table[k][i] = (previous >> 8) ^ kCrcTable[previous & 0xFF];
@@ -70,26 +73,67 @@ std::uint32_t Load32(const std::uint8_t* bytes) {
          (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24);
 }
 
-std::uint32_t CrcOfBytes(std::uint32_t crc, const std::uint8_t* data, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) crc = (crc >> 8) ^ kCrcTable[(crc ^ data[i]) & 0xFF];
-  return crc;
+// The four table lookups for one little-endian word whose first byte has
+// `following` + 3 bytes after it in the step.
+std::uint32_t SliceWord(std::uint32_t word, unsigned following) {
+  const auto& t = kSlices.table;
+  return t[following + 3][word & 0xFF] ^ t[following + 2][(word >> 8) & 0xFF] ^
+         t[following + 1][(word >> 16) & 0xFF] ^ t[following][word >> 24];
 }
 
-// Eight bytes per step: the register folded into the first four, each byte
-// looked up in the table for the number of bytes that follow it.
-std::uint32_t CrcOfWords(std::uint32_t crc, const std::uint8_t* data, std::size_t count) {
-  const auto& t = kSlices.table;
-  for (; count >= 8; count -= 8, data += 8) {
-    const std::uint32_t low = crc ^ Load32(data);
-    const std::uint32_t high = Load32(data + 4);
-    crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
-          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^
-          t[0][high >> 24];
-  }
-  return CrcOfBytes(crc, data, count);
-}
+// Not chosen yet: the first use picks the fastest supported form.
+constexpr int kFormUnchosen = -1;
+std::atomic<int> chosenForm{kFormUnchosen};
 
 }  // namespace
+
+std::uint32_t CrcByTable(std::uint32_t crcRegister, const std::uint8_t* data, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    crcRegister = (crcRegister >> 8) ^ kCrcTable[(crcRegister ^ data[i]) & 0xFF];
+  }
+  return crcRegister;
+}
+
+// The register is folded into the first four bytes of each step; the step's
+// sixteen lookups are independent of one another.
+std::uint32_t CrcBySlices(std::uint32_t crcRegister, const std::uint8_t* data,
+                          std::size_t length) {
+  for (; length >= kSliceWidth; length -= kSliceWidth, data += kSliceWidth) {
+    crcRegister = SliceWord(crcRegister ^ Load32(data), 12) ^ SliceWord(Load32(data + 4), 8) ^
+                  SliceWord(Load32(data + 8), 4) ^ SliceWord(Load32(data + 12), 0);
+  }
+  return CrcByTable(crcRegister, data, length);
+}
+
+CrcForm ActiveCrcForm() {
+  int form = chosenForm.load(std::memory_order_relaxed);
+  if (form == kFormUnchosen) {
+    form = static_cast<int>(FoldingSupported() ? CrcForm::Folding : CrcForm::Slices);
+    chosenForm.store(form, std::memory_order_relaxed);
+  }
+  return static_cast<CrcForm>(form);
+}
+
+bool UseCrcForm(CrcForm form) {
+  if (form == CrcForm::Folding && !FoldingSupported()) return false;
+  chosenForm.store(static_cast<int>(form), std::memory_order_relaxed);
+  return true;
+}
+
+}  // namespace crc32_forms
+
+std::uint32_t CarryCrc32(std::uint32_t crcRegister, const std::uint8_t* data, std::size_t length) {
+  using crc32_forms::CrcForm;
+  switch (crc32_forms::ActiveCrcForm()) {
+    case CrcForm::Folding:
+      return crc32_forms::CrcByFolding(crcRegister, data, length);
+    case CrcForm::Table:
+      return crc32_forms::CrcByTable(crcRegister, data, length);
+    case CrcForm::Slices:
+      break;
+  }
+  return crc32_forms::CrcBySlices(crcRegister, data, length);
+}
 
 std::uint32_t UpdateCrc32(std::uint32_t& runningCrc, const std::uint8_t* data,
                           std::uint16_t count) {
@@ -97,7 +141,7 @@ std::uint32_t UpdateCrc32(std::uint32_t& runningCrc, const std::uint8_t* data,
     runningCrc = kCrcInitial;
     return 0;
   }
-  runningCrc = CrcOfWords(runningCrc, data, count);
+  runningCrc = CarryCrc32(runningCrc, data, count);
   return ~runningCrc;
 }
 

@@ -2,6 +2,7 @@
 // over every byte written to an output file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace molt {
@@ -14,5 +15,10 @@ inline constexpr std::uint32_t kCrcInitial = 0xFFFFFFFF;
 // - otherwise: carry it on over the count bytes; result as for count 0.
 std::uint32_t UpdateCrc32(std::uint32_t& runningCrc, const std::uint8_t* data,
                           std::uint16_t count);
+
+// The register (before its final complement) carried on over `length` bytes
+// and returned: UpdateCrc32's work for callers with longer spans. Runs the
+// fastest form that the processor has (crc32_forms.h).
+std::uint32_t CarryCrc32(std::uint32_t crcRegister, const std::uint8_t* data, std::size_t length);
 
 }  // namespace molt

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "context.h"
+#include "descramble.h"
 #include "errors.h"
 #include "volume_name.h"
 
@@ -328,28 +329,7 @@ void SkipInput(Context& context, std::uint64_t count) {
 
 void Descramble(ReaderState& reader, std::uint16_t position, std::uint16_t length,
                 std::uint8_t* bytes) {
-  if (!reader.KeyReady) {
-    for (std::uint8_t& keyByte : reader.ScrambleKey) keyByte ^= kScrambleKeyMask;
-    reader.KeyReady = true;
-  }
-  const unsigned index = position % kScrambleKeySize;
-  // The key as it lines up with the bytes from here: whole 16-byte runs are
-  // XORed eight bytes at a time, the rest byte by byte.
-  std::uint8_t aligned[kScrambleKeySize];
-  for (unsigned i = 0; i < kScrambleKeySize; ++i) {
-    aligned[i] = reader.ScrambleKey[(index + i) % kScrambleKeySize];
-  }
-  std::uint64_t keyWords[2];
-  std::memcpy(keyWords, aligned, sizeof keyWords);
-  std::uint16_t done = 0;
-  for (; static_cast<std::uint32_t>(length - done) >= kScrambleKeySize; done += kScrambleKeySize) {
-    std::uint64_t words[2];
-    std::memcpy(words, bytes + done, sizeof words);
-    words[0] ^= keyWords[0];
-    words[1] ^= keyWords[1];
-    std::memcpy(bytes + done, words, sizeof words);
-  }
-  for (unsigned i = 0; done < length; ++done, ++i) bytes[done] ^= aligned[i];
+  DescrambleSpan(ReadyScrambleKey(reader), position, bytes, length);
 }
 
 }  // namespace molt
