@@ -114,7 +114,8 @@ TEST(MoltPackScan, ListsTheTreeSortedWithNamesTimesAndAttributes) {
   EXPECT_EQ(packwriter::InflateRaw(text.packedData), kLongText);
   EXPECT_EQ(text.crc, packwriter::Crc32(kLongText));
 
-  EXPECT_EQ(records[4].shortName, "RO~1.DAT");
+  EXPECT_EQ(records[4].shortName, "RO.DAT") << "an 8.3 name once upper-cased";
+  EXPECT_EQ(records[4].longName, "ro.dat");
   EXPECT_EQ(records[4].attributes & 0x01, 0x01) << "read-only";
   EXPECT_EQ(small.attributes & 0x01, 0);
 }

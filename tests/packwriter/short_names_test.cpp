@@ -1,10 +1,16 @@
 // Short names and DOS times of molt-pack.
 #include <gtest/gtest.h>
 
+#include "name_rules.h"
+#include "platform/codepage.h"
 #include "short_names.h"
 #include "tree_scan.h"
 
 namespace {
+
+using molt::platform::CodePage;
+using molt::platform::ShiftJisCodePage;
+using molt::platform::SingleByteCodePage;
 
 TEST(ShortNames, ValidOnlyAsUpperCaseEightDotThree) {
   for (const char* valid : {"A", "A.TXT", "ABCDEFGH.ABC", "X~1.{}", "1-2_3", "A.B"}) {
@@ -19,6 +25,7 @@ struct GenerateCase {
   const char* name;
   std::set<std::string> taken;
   const char* expected;
+  const CodePage* characters = &SingleByteCodePage();
 };
 
 TEST(ShortNames, GeneratedFromStemAndExtensionAndUnique) {
@@ -34,13 +41,61 @@ TEST(ShortNames, GeneratedFromStemAndExtensionAndUnique) {
       {"many", {"MANY~1", "MANY~2", "MANY~3", "MANY~4", "MANY~5", "MANY~6", "MANY~7", "MANY~8", "MANY~9"}, "MANY~10"},
       {"abcdefgh", {"ABCDEF~1", "ABCDEF~2", "ABCDEF~3", "ABCDEF~4", "ABCDEF~5", "ABCDEF~6", "ABCDEF~7", "ABCDEF~8",
                     "ABCDEF~9"}, "ABCDE~10"},
+      // Code page 932: a double-byte character is left out whole, its trail
+      // byte ('A', '{') is no letter or sign of the short name.
+      {"\x83\x41\x83\x7B" "b.txt", {}, "B~1.TXT", &ShiftJisCodePage()},
+      {"\x83\x41.\x83\x7B" "x", {}, "_~1.X", &ShiftJisCodePage()},
   };
   for (const GenerateCase& c : cases) {
     std::set<std::string> taken = c.taken;
-    const std::string generated = moltpack::GenerateShortName(c.name, taken);
+    const std::string generated = moltpack::GenerateShortName(c.name, *c.characters, taken);
     EXPECT_EQ(generated, c.expected) << c.name;
     EXPECT_TRUE(moltpack::IsValidShortName(generated)) << generated;
     EXPECT_EQ(taken.count(generated), 1u);
+  }
+}
+
+struct SiblingsCase {
+  const char* what;
+  std::vector<std::string> names;
+  std::vector<moltpack::EntryNames> expected;
+  const CodePage* characters = &SingleByteCodePage();
+};
+
+// The filter matches a component against either name of an entry, so no
+// short name may be another sibling's name in any case.
+TEST(ShortNames, NeverAnotherSiblingsNameWithoutCase) {
+  const SiblingsCase cases[] = {
+      {"a made-up name that a sibling has as its own",
+       {"readme first.txt", "readme~1.txt"},
+       {{"README~2.TXT", "readme first.txt"}, {"README~1.TXT", "readme~1.txt"}}},
+      {"the same, the sibling upper case",
+       {"README~1.TXT", "Read me first.txt"},
+       {{"README~1.TXT", std::nullopt}, {"README~2.TXT", "Read me first.txt"}}},
+      {"two taken", {"a b.txt", "ab~1.txt", "AB~2.TXT"},
+       {{"AB~3.TXT", "a b.txt"}, {"AB~1.TXT", "ab~1.txt"}, {"AB~2.TXT", std::nullopt}}},
+      {"a folder's name counts too", {"abc def", "abcdef~1"}, {{"ABCDEF~2", "abc def"}, {"ABCDEF~1", "abcdef~1"}}},
+      {"a lower-case 8.3 name is its own short name", {"readme.txt", "Makefile"},
+       {{"README.TXT", "readme.txt"}, {"MAKEFILE", "Makefile"}}},
+      {"an upper-case 8.3 name needs no long name", {"README.TXT", "A"}, {{"README.TXT", std::nullopt}, {"A", std::nullopt}}},
+      {"names that are no 8.3 name", {"a.b.c", "abcdefghi", "x.abcd", "a+b"},
+       {{"AB~1.C", "a.b.c"}, {"ABCDEF~1", "abcdefghi"}, {"X~1.ABC", "x.abcd"}, {"AB~1", "a+b"}}},
+      {"two katakana, 932", {"\x83\x41.txt", "\x83\x61.txt"},
+       {{"_~1.TXT", "\x83\x41.txt"}, {"_~2.TXT", "\x83\x61.txt"}}, &ShiftJisCodePage()},
+  };
+  for (const SiblingsCase& c : cases) {
+    const std::vector<moltpack::EntryNames> named = moltpack::NameSiblings(c.names, *c.characters);
+    ASSERT_EQ(named.size(), c.expected.size()) << c.what;
+    for (std::size_t i = 0; i < named.size(); ++i) {
+      EXPECT_EQ(named[i].shortName, c.expected[i].shortName) << c.what << ": " << c.names[i];
+      EXPECT_EQ(named[i].longName, c.expected[i].longName) << c.what << ": " << c.names[i];
+      // Whatever the case: no other sibling answers to this short name.
+      for (std::size_t j = 0; j < named.size(); ++j) {
+        if (j == i) continue;
+        EXPECT_NE(named[i].shortName, named[j].shortName) << c.what;
+        EXPECT_NE(named[i].shortName, moltpack::FoldCase(c.names[j], *c.characters)) << c.what;
+      }
+    }
   }
 }
 

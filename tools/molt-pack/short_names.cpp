@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "name_rules.h"
+
 namespace moltpack {
 namespace {
 
@@ -26,12 +28,13 @@ bool IsValidPart(const std::string& part, std::size_t maxLength) {
 }
 
 // Upper-cased, with characters a short name cannot hold left out (spaces,
-// dots, non-ASCII bytes...), cut to `maxLength`.
-std::string Squeeze(const std::string& text, std::size_t maxLength) {
+// dots, double-byte characters whole...), cut to `maxLength`.
+std::string Squeeze(const std::string& text, const molt::platform::CodePage& characters, std::size_t maxLength) {
   std::string out;
-  for (char c : text) {
-    if (out.size() == maxLength) break;
-    const char upper = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  const char* const end = text.c_str() + text.size();
+  // By whole characters: a double-byte character's bytes are no letters.
+  for (const char* p = text.c_str(); p < end && out.size() < maxLength; p = characters.NextChar(p)) {
+    const char upper = (*p >= 'a' && *p <= 'z') ? static_cast<char>(*p - 'a' + 'A') : *p;
     if (IsShortNameChar(upper)) out.push_back(upper);
   }
   return out;
@@ -46,13 +49,15 @@ bool IsValidShortName(const std::string& name) {
          IsValidPart(name.substr(dot + 1), kExtensionMax);
 }
 
-std::string GenerateShortName(const std::string& name, std::set<std::string>& taken) {
+std::string GenerateShortName(const std::string& name, const molt::platform::CodePage& characters,
+                              std::set<std::string>& taken) {
   // The extension is what follows the last dot, unless the name starts with it.
-  const std::size_t dot = name.rfind('.');
+  const char* lastDot = characters.FindLast(name.c_str(), '.');
+  const std::size_t dot = lastDot == nullptr ? std::string::npos : static_cast<std::size_t>(lastDot - name.c_str());
   const bool hasExtension = dot != std::string::npos && dot != 0;
-  std::string stem = Squeeze(hasExtension ? name.substr(0, dot) : name, kGeneratedStem);
+  std::string stem = Squeeze(hasExtension ? name.substr(0, dot) : name, characters, kGeneratedStem);
   if (stem.empty()) stem.push_back('_');
-  const std::string extension = hasExtension ? Squeeze(name.substr(dot + 1), kExtensionMax) : "";
+  const std::string extension = hasExtension ? Squeeze(name.substr(dot + 1), characters, kExtensionMax) : "";
   const std::string suffix = extension.empty() ? std::string() : std::string(1, '.').append(extension);
   for (unsigned n = 1; n < 10'000'000; ++n) {
     const std::string tail = std::string(1, '~').append(std::to_string(n));
@@ -62,6 +67,29 @@ std::string GenerateShortName(const std::string& name, std::set<std::string>& ta
     if (taken.insert(candidate).second) return candidate;
   }
   throw std::runtime_error("no free short name for '" + name + "'");
+}
+
+std::vector<EntryNames> NameSiblings(const std::vector<std::string>& names,
+                                     const molt::platform::CodePage& characters) {
+  // Every sibling's name, as the filter compares it, is taken before any
+  // short name is made up.
+  std::set<std::string> taken;
+  std::vector<std::string> folded;
+  for (const std::string& name : names) {
+    folded.push_back(FoldCase(name, characters));
+    taken.insert(folded.back());
+  }
+  std::vector<EntryNames> result(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (IsValidShortName(folded[i])) {
+      result[i].shortName = folded[i];
+      if (folded[i] != names[i]) result[i].longName = names[i];
+    } else {
+      result[i].shortName = GenerateShortName(names[i], characters, taken);
+      result[i].longName = names[i];
+    }
+  }
+  return result;
 }
 
 }  // namespace moltpack

@@ -1,10 +1,16 @@
-// Short names for entries whose own name cannot serve as one: an upper-case
-// 8.3 name of the characters a short name may hold, made unique among its
-// siblings with a "~N" tail (READ ME FIRST.TXT becomes README~1.TXT).
+// Short names: the upper-case 8.3 name that every entry carries beside its
+// long name. The extractor's filter matches a component against either, so a
+// short name must never be another sibling's short or long name, compared
+// without case: README~1.TXT made for 'readme first.txt' would otherwise let
+// the filter 'readme~1.txt' pick the wrong file.
 #pragma once
 
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
+
+#include "platform/codepage.h"
 
 namespace moltpack {
 
@@ -12,8 +18,22 @@ namespace moltpack {
 // more, all of them letters, digits or one of ! # $ % & ' ( ) - @ ^ _ ` { } ~.
 bool IsValidShortName(const std::string& name);
 
-// A short name for `name` that is not in `taken` (compared as given: all
-// short names are upper case). Adds the result to `taken`.
-std::string GenerateShortName(const std::string& name, std::set<std::string>& taken);
+// A "~N" short name for `name` (STEM~N.EXT, from its ASCII letters, digits
+// and the signs above) that is not in `taken`, which holds upper-case names.
+// Adds the result to `taken`.
+std::string GenerateShortName(const std::string& name, const molt::platform::CodePage& characters,
+                              std::set<std::string>& taken);
+
+struct EntryNames {
+  std::string shortName;
+  std::optional<std::string> longName;  // set where the short name is not the name
+};
+
+// The names of siblings whose output names are `names` (no two alike without
+// case). A name that is an 8.3 name once upper-cased is its own short name
+// (readme.txt gets README.TXT and keeps its long name); the others get a
+// generated one that is none of the siblings' names without case.
+std::vector<EntryNames> NameSiblings(const std::vector<std::string>& names,
+                                     const molt::platform::CodePage& characters);
 
 }  // namespace moltpack

@@ -4,10 +4,13 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
-#include <set>
+#include <map>
 #include <stdexcept>
 #include <string>
 
+#include "codepage_names.h"
+#include "entry_patterns.h"
+#include "name_rules.h"
 #include "short_names.h"
 
 namespace moltpack {
@@ -16,33 +19,230 @@ namespace {
 
 constexpr std::uint16_t kAttributeReadOnly = 0x0001;
 constexpr std::uint16_t kAttributeDirectory = 0x0010;
-constexpr std::size_t kShortNameMax = 15;
-constexpr std::size_t kLongNameMax = 255;
-constexpr std::uintmax_t kFileSizeMax = 0xFFFFFFFFu;
+constexpr std::uint64_t kSizeFieldMax = 0xFFFFFFFFu;  // a record's sizes hold 32 bits
+// Bytes of a record besides its names and data: tag, common part and a
+// file's CRC-32, packed and original sizes, or a directory's contents size;
+// then the 2-byte short-name field, a NUL, and a long name's size and NUL.
+constexpr std::uint64_t kFileRecordFixed = 36;
+constexpr std::uint64_t kDirectoryRecordFixed = 28;
+constexpr std::uint64_t kShortNameExtra = 3;
+constexpr std::uint64_t kLongNameExtra = 3;
+constexpr std::uint64_t kEndTag = 4;
+// DEFLATE's best: a 258-byte match coded in 2 bits.
+constexpr std::uint64_t kDeflateBestRatio = 1032;
+// Windows paths hold 259 bytes and the NUL; the extractor joins the
+// destination folder, a backslash and the entry's path.
+constexpr std::size_t kWindowsPathMax = 259;
 
-[[noreturn]] void Fail(const fs::path& path, const std::string& what) {
-  throw std::runtime_error("'" + path.string() + "': " + what);
+// A path as the user's system spells it, in UTF-8 on Windows.
+std::string Spelled(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
 }
 
-std::string Upper(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+[[noreturn]] void Fail(const fs::path& path, const std::string& reason) {
+  throw std::runtime_error(Spelled(path) + ": " + reason);
+}
+
+// The fewest bytes that the entry's record, names and data can take in the
+// pack: a stored file all of its size, a compressed one what DEFLATE could
+// make of it at best, a folder its records and the end tag.
+std::uint64_t LeastPackedBytes(const SourceEntry& entry, std::uint64_t leastContents) {
+  std::uint64_t bytes = entry.shortName.size() + kShortNameExtra;
+  if (entry.longName) bytes += entry.longName->size() + kLongNameExtra;
+  if (entry.kind == SourceEntry::Kind::kDirectory) return bytes + kDirectoryRecordFixed + leastContents;
+  return bytes + kFileRecordFixed + (entry.store ? entry.size : entry.size / kDeflateBestRatio);
+}
+
+class Scanner {
+ public:
+  Scanner(const fs::path& root, const ScanOptions& options, const WarningSink& warn)
+      : root_(root), options_(options), warn_(warn), codePage_(options.codePage), patterns_(options, codePage_) {}
+
+  std::vector<SourceEntry> Run() {
+    CheckRoot();
+    std::vector<const SourceEntry*> above;
+    std::uint64_t ignored = 0;
+    std::vector<SourceEntry> entries = ScanFolder(root_, {}, "", above, false, ignored);
+    if (clampedCount_ > 0) {
+      Warn(firstClamped_ + (clampedCount_ > 1 ? " and " + std::to_string(clampedCount_ - 1) + " more entries" : "") +
+           ": times before 1980 or after 2107 do not fit the pack's DOS times and were clamped to"
+           " 1980-01-01 00:00:00 or 2107-12-31 23:59:58");
+    }
+    return entries;
   }
-  return text;
-}
 
-// Names the extractor's platform could not create are refused here rather
-// than packed into something that fails on the user's machine.
-void CheckName(const fs::path& path, const std::string& name) {
-  if (name.size() > kLongNameMax) Fail(path, "name longer than 255 bytes");
-  for (char c : name) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || std::string("<>:\"/\\|?*").find(c) != std::string::npos) {
-      Fail(path, "name holds a character that Windows file names cannot");
+ private:
+  // One folder item, typed, with its name in the target code page and checked.
+  struct Item {
+    fs::path path;
+    fs::file_status status;
+    std::string name;
+  };
+
+  void Warn(const std::string& text) const {
+    if (warn_) warn_(text);
+  }
+
+  void CheckRoot() const {
+    std::error_code error;
+    const fs::file_status status = fs::status(root_, error);
+    if (status.type() == fs::file_type::not_found) Fail(root_, "does not exist");
+    if (error) Fail(root_, "cannot be examined: " + error.message());
+    if (status.type() == fs::file_type::regular) Fail(root_, "is a file, not a folder");
+    if (status.type() != fs::file_type::directory) Fail(root_, "is not a folder");
+  }
+
+  std::vector<Item> ListFolder(const fs::path& folder) const {
+    std::error_code error;
+    std::vector<fs::path> paths;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+      paths.push_back(it->path());
+    }
+    if (error) Fail(folder, "cannot list the folder: " + error.message());
+    // By the names' bytes, so the same tree gives the same pack.
+    std::sort(paths.begin(), paths.end(),
+              [](const fs::path& a, const fs::path& b) { return a.filename().native() < b.filename().native(); });
+    std::vector<Item> items;
+    for (const fs::path& path : paths) items.push_back(Examine(path));
+    RefuseCaseTwins(items);
+    return items;
+  }
+
+  Item Examine(const fs::path& path) const {
+    std::error_code error;
+    Item item{path, fs::symlink_status(path, error), {}};
+    if (error) Fail(path, "cannot be examined: " + error.message());
+    if (fs::is_symlink(item.status)) Fail(path, "is a symbolic link: links are not packed");
+    if (!fs::is_directory(item.status) && !fs::is_regular_file(item.status)) {
+      Fail(path, "is neither a regular file nor a folder: not packed");
+    }
+    const std::optional<std::string> name = codePage_.FromSourceName(path.filename());
+    if (!name) {
+      Fail(path, codePage_.number() == 0
+                     ? "its name cannot be written in the system's code page"
+                     : "its name cannot be written in code page " + std::to_string(codePage_.number()));
+    }
+    if (const std::optional<std::string> refusal = NameRefusal(*name, codePage_.Characters())) Fail(path, *refusal);
+    item.name = *name;
+    return item;
+  }
+
+  // The extractor's systems do not tell case apart: two such names would
+  // be one file there.
+  void RefuseCaseTwins(const std::vector<Item>& items) const {
+    std::map<std::string, const Item*> seen;
+    for (const Item& item : items) {
+      const auto [place, added] = seen.emplace(FoldCase(item.name, codePage_.Characters()), &item);
+      if (!added) {
+        Fail(item.path, "its name and '" + Spelled(place->second->path.filename()) +
+                            "' are the same name where case is not told apart" +
+                            (codePage_.number() == 0 ? "" : " in code page " + std::to_string(codePage_.number())));
+      }
     }
   }
-  if (name.back() == ' ' || name.back() == '.') Fail(path, "name ends in a space or a dot");
-}
+
+  std::vector<SourceEntry> ScanFolder(const fs::path& folder, const fs::path& shownFolder,
+                                      const std::string& packFolder, std::vector<const SourceEntry*>& above,
+                                      bool folderOverBudget, std::uint64_t& leastContents) {
+    const std::vector<Item> items = ListFolder(folder);
+    std::vector<std::string> names;
+    for (const Item& item : items) names.push_back(item.name);
+    const std::vector<EntryNames> named = NameSiblings(names, codePage_.Characters());
+
+    std::vector<SourceEntry> entries(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      Describe(items[i], named[i], shownFolder, packFolder, entries[i]);
+    }
+    leastContents = kEndTag;
+    for (SourceEntry& entry : entries) {
+      above.push_back(&entry);
+      if (const std::optional<std::uint32_t> mask = patterns_.MaskFor(above)) entry.selectionMask = *mask;
+      entry.store = entry.kind == SourceEntry::Kind::kFile && patterns_.IsStored(above);
+      const bool overBudget = CheckPathLength(entry, folderOverBudget);
+      std::uint64_t leastChildren = 0;
+      if (entry.kind == SourceEntry::Kind::kDirectory) {
+        entry.children = ScanFolder(entry.source, entry.displayPath, entry.packPath, above, overBudget, leastChildren);
+        if (leastChildren > kSizeFieldMax) {
+          Fail(entry.source, "its contents take at least " + std::to_string(leastChildren) +
+                                 " bytes in the pack, more than the 4294967295 that a folder's record can count");
+        }
+      }
+      above.pop_back();
+      leastContents += LeastPackedBytes(entry, leastChildren);
+    }
+    return entries;
+  }
+
+  void Describe(const Item& item, const EntryNames& names, const fs::path& shownFolder,
+                const std::string& packFolder, SourceEntry& entry) {
+    const bool isFolder = fs::is_directory(item.status);
+    entry.kind = isFolder ? SourceEntry::Kind::kDirectory : SourceEntry::Kind::kFile;
+    entry.source = item.path;
+    entry.displayPath = Spelled(shownFolder / item.path.filename());
+    entry.shortName = names.shortName;
+    entry.longName = names.longName;
+    entry.packPath = packFolder.empty() ? item.name : packFolder + '\\' + item.name;
+    entry.times = TimesOf(item.path, entry.displayPath);
+    if (isFolder) {
+      entry.attributes = kAttributeDirectory;
+      return;
+    }
+    std::error_code error;
+    entry.size = fs::file_size(item.path, error);
+    if (error) Fail(item.path, "cannot read its size: " + error.message());
+    if (entry.size > kSizeFieldMax) Fail(item.path, "a file of 4 GiB or more: the pack's sizes hold 32 bits");
+    if ((item.status.permissions() & fs::perms::owner_write) == fs::perms::none) {
+      entry.attributes |= kAttributeReadOnly;
+    }
+  }
+
+  packwriter::DosTimes TimesOf(const fs::path& path, const std::string& shown) {
+    long long seconds = 0;
+    if (options_.fixedTime) {
+      seconds = *options_.fixedTime;
+    } else {
+      std::error_code error;
+      const fs::file_time_type written = fs::last_write_time(path, error);
+      if (error) Fail(path, "cannot read its time: " + error.message());
+      const auto moment = std::chrono::file_clock::to_sys(written);
+      seconds = std::chrono::floor<std::chrono::seconds>(moment).time_since_epoch().count();
+    }
+    bool clamped = false;
+    const packwriter::DosTimes times = DosTimesFromUnix(seconds, &clamped);
+    if (clamped && clampedCount_++ == 0) firstClamped_ = shown;
+    return times;
+  }
+
+  // Whether the entry's path is over the budget. Within a folder that is,
+  // every entry is, so only the topmost one is told about.
+  bool CheckPathLength(const SourceEntry& entry, bool folderOverBudget) const {
+    const std::size_t length = entry.packPath.size();
+    if (length <= options_.pathBudget) return false;
+    std::string reason = "its path in the pack is " + std::to_string(length) + " bytes, over the budget of " +
+                         std::to_string(options_.pathBudget) + ": ";
+    if (length + 1 >= kWindowsPathMax) {
+      reason += "no destination folder on Windows is short enough for it";
+    } else {
+      reason += "the extractor can create it only under a destination folder of at most " +
+                std::to_string(kWindowsPathMax - 1 - length) + " bytes";
+    }
+    if (options_.refuseLongPaths) Fail(entry.source, reason);
+    if (!folderOverBudget) {
+      Warn(Spelled(entry.source) + ": " + reason +
+           (entry.kind == SourceEntry::Kind::kDirectory ? " (so is everything inside it)" : ""));
+    }
+    return true;
+  }
+
+  const fs::path root_;
+  const ScanOptions& options_;
+  const WarningSink& warn_;
+  TargetCodePage codePage_;
+  EntryPatterns patterns_;
+  std::size_t clampedCount_ = 0;
+  std::string firstClamped_;
+};
 
 std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -52,83 +252,46 @@ std::string ReadWholeFile(const fs::path& path) {
   return bytes;
 }
 
-packwriter::DosTimes TimesOf(const fs::path& path) {
-  const auto written = std::chrono::file_clock::to_sys(fs::last_write_time(path));
-  return DosTimesFromUnix(std::chrono::floor<std::chrono::seconds>(written).time_since_epoch().count());
-}
-
-packwriter::Entry FileEntry(const fs::path& path, const std::string& name, const InMemoryScanOptions& options) {
-  if (fs::file_size(path) > kFileSizeMax) Fail(path, "file of 4 GiB or more");
-  std::string data = ReadWholeFile(path);
-  packwriter::Entry entry = packwriter::File(name, std::move(data));
-  if (!options.store) {
-    // Compressed only where that saves bytes; a stored copy is never worse.
-    std::string packed = packwriter::DeflateRaw(entry.data, options.level);
-    if (packed.size() < entry.data.size()) {
-      entry.mode = packwriter::DataMode::kSupplied;
-      entry.packedData = std::move(packed);
-      entry.suppliedDeflated = true;
-    }
-  }
-  const bool ownerCanWrite = (fs::status(path).permissions() & fs::perms::owner_write) != fs::perms::none;
-  if (!ownerCanWrite) entry.attributes |= kAttributeReadOnly;
-  return entry;
-}
-
-std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const InMemoryScanOptions& options);
-
-packwriter::Entry EntryFor(const fs::directory_entry& item, const InMemoryScanOptions& options) {
-  const fs::path& path = item.path();
-  const std::string name = path.filename().string();
-  CheckName(path, name);
+packwriter::Entry InMemoryEntry(const SourceEntry& source, const InMemoryScanOptions& options) {
   packwriter::Entry entry;
-  if (item.is_symlink()) Fail(path, "symbolic links are not packed");
-  if (item.is_directory()) {
-    entry = packwriter::Directory(name, ScanDirectory(path, options));
-    entry.attributes = kAttributeDirectory;
-  } else if (item.is_regular_file()) {
-    entry = FileEntry(path, name, options);
+  if (source.kind == SourceEntry::Kind::kDirectory) {
+    std::vector<packwriter::Entry> children;
+    for (const SourceEntry& child : source.children) children.push_back(InMemoryEntry(child, options));
+    entry = packwriter::Directory(source.shortName, std::move(children));
   } else {
-    Fail(path, "neither a file nor a directory");
+    entry = packwriter::File(source.shortName, ReadWholeFile(source.source));
+    if (!options.store) {
+      // Compressed only where that saves bytes; a stored copy is never worse.
+      std::string packed = packwriter::DeflateRaw(entry.data, options.level);
+      if (packed.size() < entry.data.size()) {
+        entry.mode = packwriter::DataMode::kSupplied;
+        entry.packedData = std::move(packed);
+        entry.suppliedDeflated = true;
+      }
+    }
   }
-  entry.times = TimesOf(path);
+  entry.longName = source.longName;
+  entry.attributes = source.attributes;
+  entry.times = source.times;
+  entry.selectionMask = source.selectionMask;
   return entry;
-}
-
-// Valid short names keep their name; the others get a long name and a
-// generated short name that none of their siblings uses.
-void AssignShortNames(const fs::path& directory, std::vector<packwriter::Entry>& entries) {
-  std::set<std::string> taken;
-  std::set<std::string> diskNames;
-  for (const packwriter::Entry& entry : entries) {
-    if (!diskNames.insert(Upper(entry.shortName)).second) {
-      Fail(directory / entry.shortName, "another name in the folder differs from it only in case");
-    }
-    if (entry.shortName.size() <= kShortNameMax && IsValidShortName(entry.shortName)) {
-      taken.insert(entry.shortName);
-    }
-  }
-  for (packwriter::Entry& entry : entries) {
-    if (entry.shortName.size() <= kShortNameMax && IsValidShortName(entry.shortName)) continue;
-    entry.longName = entry.shortName;
-    entry.shortName = GenerateShortName(*entry.longName, taken);
-  }
-}
-
-std::vector<packwriter::Entry> ScanDirectory(const fs::path& directory, const InMemoryScanOptions& options) {
-  std::vector<fs::directory_entry> items(fs::directory_iterator(directory), fs::directory_iterator{});
-  std::sort(items.begin(), items.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
-    return a.path().filename().string() < b.path().filename().string();
-  });
-  std::vector<packwriter::Entry> entries;
-  for (const fs::directory_entry& item : items) entries.push_back(EntryFor(item, options));
-  AssignShortNames(directory, entries);
-  return entries;
 }
 
 }  // namespace
 
-packwriter::DosTimes DosTimesFromUnix(long long seconds) {
+std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions& options, const WarningSink& warn) {
+  return Scanner(root, options, warn).Run();
+}
+
+std::vector<packwriter::Entry> ScanTree(const fs::path& root, const InMemoryScanOptions& options) {
+  ScanOptions scan;
+  scan.storePatterns.clear();  // the in-memory form stores by its own switch
+  std::vector<packwriter::Entry> entries;
+  for (const SourceEntry& entry : ScanSourceTree(root, scan, {})) entries.push_back(InMemoryEntry(entry, options));
+  return entries;
+}
+
+packwriter::DosTimes DosTimesFromUnix(long long seconds, bool* clamped) {
   using namespace std::chrono;
   const sys_seconds moment{std::chrono::seconds{seconds}};
   const sys_days day = floor<days>(moment);
@@ -140,6 +303,8 @@ packwriter::DosTimes DosTimesFromUnix(long long seconds) {
   int hour = static_cast<int>(clock.hours().count());
   int minute = static_cast<int>(clock.minutes().count());
   int second = static_cast<int>(clock.seconds().count());
+  const bool outOfRange = year < 1980 || year > 2107;
+  if (clamped != nullptr) *clamped = outOfRange;
   if (year < 1980) {  // the earliest DOS moment
     year = 1980;
     month = 1;
@@ -160,45 +325,6 @@ packwriter::DosTimes DosTimesFromUnix(long long seconds) {
   times.creationTime = times.lastWriteTime;
   times.lastAccessDate = times.lastWriteDate;
   return times;
-}
-
-std::vector<packwriter::Entry> ScanTree(const fs::path& root, const InMemoryScanOptions& options) {
-  std::error_code error;
-  if (!fs::is_directory(root, error)) Fail(root, "not a directory");
-  return ScanDirectory(root, options);
-}
-
-namespace {
-
-SourceEntry Describe(const packwriter::Entry& entry, const fs::path& source, const std::string& parentPath) {
-  SourceEntry out;
-  out.kind = entry.kind == packwriter::Entry::Kind::kDirectory ? SourceEntry::Kind::kDirectory
-                                                              : SourceEntry::Kind::kFile;
-  const std::string name = entry.longName ? *entry.longName : entry.shortName;
-  out.source = source / name;
-  out.displayPath = parentPath.empty() ? name : parentPath + "/" + name;
-  out.shortName = entry.shortName;
-  out.longName = entry.longName;
-  out.packPath = out.displayPath;
-  for (char& c : out.packPath) {
-    if (c == '/') c = '\\';
-  }
-  out.size = entry.data.size();
-  out.attributes = entry.attributes;
-  out.times = entry.times;
-  for (const packwriter::Entry& child : entry.children) {
-    out.children.push_back(Describe(child, out.source, out.displayPath));
-  }
-  return out;
-}
-
-}  // namespace
-
-// A first form that reads the contents as the in-memory scan does.
-std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions&, const WarningSink&) {
-  std::vector<SourceEntry> entries;
-  for (const packwriter::Entry& entry : ScanTree(root, {true, 0})) entries.push_back(Describe(entry, root, ""));
-  return entries;
 }
 
 }  // namespace moltpack

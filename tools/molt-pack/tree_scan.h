@@ -31,7 +31,8 @@ struct InMemoryScanOptions {
 std::vector<packwriter::Entry> ScanTree(const std::filesystem::path& root, const InMemoryScanOptions& options);
 
 // The entry's five DOS words for a moment given in seconds since 1970 UTC;
-// moments outside 1980..2107 are clamped to the nearest DOS moment.
-packwriter::DosTimes DosTimesFromUnix(long long seconds);
+// moments outside 1980..2107 are clamped to the nearest DOS moment, and
+// `clamped` (when given) tells whether that happened.
+packwriter::DosTimes DosTimesFromUnix(long long seconds, bool* clamped = nullptr);
 
 }  // namespace moltpack
