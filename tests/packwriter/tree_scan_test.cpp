@@ -176,10 +176,12 @@ TEST(TreeScan, NamesInCodePage932AreCheckedByItsCharacters) {
   EXPECT_EQ(file.shortName, "_~1.TXT");
   EXPECT_EQ(file.source, dir.path() / U8("ソ.txt"));
 
-  // Code page 0 keeps the names' own bytes.
+#ifndef _WIN32
+  // Code page 0 keeps the names' own bytes (on Windows: the ANSI code page).
   const auto kept = Scan(dir.path());
   EXPECT_EQ(kept->byPackPath.count("\xE3\x82\xBD.txt"), 1u);
   EXPECT_EQ(kept->byPackPath.count("\xE8\xA1\xA8\\\xE3\x83\x9D.txt"), 1u);
+#endif
 }
 
 TEST(TreeScan, NamesWithoutAnExactFormInTheCodePageAreRefused) {
@@ -233,29 +235,10 @@ struct PatternCase {
   int codePage = 0;
 };
 
-TEST(TreeScan, MasksAndStorePatternsMatchAsTheFilterDoes) {
-  const std::vector<std::string> defaults{"*.msu", "*.cab", "*.zip"};
-  const PatternCase cases[] = {
-      {"default store patterns, any case, any depth", {}, defaults, {},
-       {"setup.msu", "DATA.CAB", "docs\\extras\\x.zip"}},
-      {"a name at any depth, folders too", {{"extras", 1}}, {}, {{"extras", 1}, {"docs\\extras", 1}}, {}},
-      {"a path from the root, '/' as '\\'", {{"docs/extras", 2}}, {}, {{"docs\\extras", 2}}, {}},
-      {"leading and trailing separators are dropped", {{"/extras/", 3}}, {}, {{"extras", 3}}, {}},
-      {"the last matching pattern wins", {{"*.txt", 3}, {"docs\\*.txt", 4}}, {},
-       {{"docs\\readme.txt", 4}, {"extras\\y.txt", 3}, {"extras\\\xE8\xA1\xA8.txt", 3},
-        {"extras\\\xE3\x82\xA2.txt", 3}, {"Read me first.txt", 3}}, {}},
-      {"short names match", {{"README~1.TXT", 5}}, {}, {{"Read me first.txt", 5}}, {}},
-      {"'?' is one character", {{"y.tx?", 6}, {"y.t?", 7}}, {}, {{"extras\\y.txt", 6}}, {}},
-      {"store by path", {}, {"docs\\*"}, {}, {"docs\\readme.txt"}},
-      // 932: '表' (95 5C) is one character, not a separator; 'ア' (83 41) and
-      // 'ヂ' (83 61) are two characters, not one in two cases.
-      {"a trail byte 0x5C does not cut a pattern", {{"\xE8\xA1\xA8*", 8}}, {}, {{"extras\\\x95\x5C.txt", 8}}, {}, 932},
-      {"a double-byte character matches only itself", {{"*\xE3\x82\xA2*", 9}, {"*\xE3\x83\x82*", 10}}, {},
-       {{"extras\\\x83\x41.txt", 9}}, {}, 932},
-  };
+// Scans `tree` once per case and compares every entry's mask and store mark.
+void ExpectPatternOutcomes(const std::vector<std::string>& tree, const std::vector<PatternCase>& cases) {
   TempDir dir;
-  MakeTree(dir.path(), {"setup.msu", "DATA.CAB", "docs/readme.txt", "docs/extras/x.zip", "extras/y.txt",
-                        "extras/表.txt", "extras/ア.txt", "Read me first.txt"});
+  MakeTree(dir.path(), tree);
   for (const PatternCase& c : cases) {
     ScanOptions options;
     options.masks = c.masks;
@@ -270,6 +253,39 @@ TEST(TreeScan, MasksAndStorePatternsMatchAsTheFilterDoes) {
     }
   }
 }
+
+TEST(TreeScan, MasksAndStorePatternsMatchAsTheFilterDoes) {
+  const std::vector<std::string> defaults{"*.msu", "*.cab", "*.zip"};
+  ExpectPatternOutcomes(
+      {"setup.msu", "DATA.CAB", "docs/readme.txt", "docs/extras/x.zip", "extras/y.txt", "Read me first.txt"},
+      {
+          {"default store patterns, any case, any depth", {}, defaults, {},
+           {"setup.msu", "DATA.CAB", "docs\\extras\\x.zip"}},
+          {"a name at any depth, folders too", {{"extras", 1}}, {}, {{"extras", 1}, {"docs\\extras", 1}}, {}},
+          {"a path from the root, '/' as '\\'", {{"docs/extras", 2}}, {}, {{"docs\\extras", 2}}, {}},
+          {"leading and trailing separators are dropped", {{"/extras/", 3}}, {}, {{"extras", 3}}, {}},
+          {"the last matching pattern wins", {{"*.txt", 3}, {"docs\\*.txt", 4}}, {},
+           {{"docs\\readme.txt", 4}, {"extras\\y.txt", 3}, {"Read me first.txt", 3}}, {}},
+          {"short names match", {{"README~1.TXT", 5}}, {}, {{"Read me first.txt", 5}}, {}},
+          {"'?' is one character", {{"y.tx?", 6}, {"y.t?", 7}}, {}, {{"extras\\y.txt", 6}}, {}},
+          {"store by path, files only", {}, {"docs\\*"}, {}, {"docs\\readme.txt"}},
+      });
+}
+
+#ifndef _WIN32
+// Patterns in UTF-8, as this system's command line gives them, under code
+// page 932: '表' (95 5C) is one character, not a separator; 'ア' (83 41)
+// and 'ヂ' (83 61) are two characters, not one in two cases.
+TEST(TreeScan, PatternsMatchByTheCodePagesCharacters) {
+  ExpectPatternOutcomes({"extras/表.txt", "extras/ア.txt"},
+                        {
+                            {"a trail byte 0x5C does not cut a pattern", {{"表*", 8}}, {},
+                             {{"extras\\\x95\x5C.txt", 8}}, {}, 932},
+                            {"a double-byte character matches only itself", {{"*ア*", 9}, {"*ヂ*", 10}}, {},
+                             {{"extras\\\x83\x41.txt", 9}}, {}, 932},
+                        });
+}
+#endif
 
 TEST(TreeScan, PatternsThatSelectNothingAreRefused) {
   TempDir dir;
