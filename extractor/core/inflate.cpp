@@ -207,8 +207,7 @@ CodeShape BuildDecodeTable(CodeTables<LengthCount, NodeCount>& code) {
   CountsToFirstCodes(nextCode);
 
   std::fill(std::begin(code.table), std::end(code.table), std::uint16_t{0});
-  std::fill(std::begin(code.nodes), std::end(code.nodes), DecodeNode{0, 0});
-  unsigned freeNode = 0;
+  unsigned freeNode = 0;  // each node is emptied as it is handed out
   for (unsigned symbol = 0; symbol < LengthCount; ++symbol) {
     const unsigned length = code.lengths[symbol];
     if (length == 0) continue;
@@ -226,6 +225,7 @@ CodeShape BuildDecodeTable(CodeTables<LengthCount, NodeCount>& code) {
     for (unsigned bit = 9; bit <= length; ++bit) {
       if (*slot == 0) {
         if (freeNode == NodeCount) return CodeShape::OverSubscribed;
+        code.nodes[freeNode] = DecodeNode{0, 0};
         *slot = static_cast<std::uint16_t>(~freeNode);
         ++freeNode;
       } else if (*slot < 0x8000) {

@@ -15,13 +15,17 @@
 //     meaning depends on symbol 0's length); BuildBlockCodes sees to that;
 //   - the bit buffer holds what the plain loop keeps there: 8 bits and
 //     BitCount (0 to 7) more;
-//   - the reader's buffer holds at least kInputMargin more bytes of the
-//     entry, so that the loop never refills, never reads past the entry and
-//     never meets a fill byte;
 //   - the window being filled has not reached its end, and a longest match
 //     (258 bytes) fits within the entry's bound. A step may run past the
 //     window's end into the room kept after it (kWindowOverrun); the caller
 //     writes the window out as soon as the loop returns.
+// Input is taken only from the reader's buffer and only within the entry's
+// packed bytes, so the loop never refills, never reads past the entry and
+// never meets a fill byte. While kInputMargin bytes are left, each step
+// begins with one 8-byte load (TakeSteps); after that, symbols are taken
+// one at a time for as long as their bits and the 8 bits of look-ahead are
+// among the bytes left (TakeLastSteps), and the symbol that runs on into
+// the next block of the reader goes to the plain loop.
 // A symbol with no meaning (literal/length 286, 287, distance 30, 31) is not
 // taken: the loop returns with the state from before it, and the plain loop
 // rejects it. On return, whole bytes that the plain loop would not yet have
@@ -100,7 +104,8 @@ std::uint32_t DistanceMeaning(unsigned symbol) {
 // Codes up to the root bits fill every root entry whose low bits they are;
 // longer codes share one subtable per root entry, sized for the longest
 // code under it, and fill it the same way. A complete code leaves no entry
-// unfilled. False when the subtables do not fit the capacity.
+// unfilled, and no shorter code takes a root entry that longer ones begin
+// with. False when the subtables do not fit the capacity.
 template <unsigned RootBits, unsigned Capacity>
 bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (*meaning)(unsigned),
                     FastTable<RootBits, Capacity>& table) {
@@ -109,41 +114,52 @@ bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (
   CountCodeLengths(lengths, count, nextCode);
   CountsToFirstCodes(nextCode);
 
-  std::uint16_t reversed[288];
-  std::uint8_t longest[kRootSize] = {};
+  std::uint32_t* const entries = table.entries;
+  struct LongCode {
+    std::uint16_t symbol;
+    std::uint16_t reversed;
+  };
+  LongCode longCodes[288];
+  unsigned longCount = 0;
   for (unsigned symbol = 0; symbol < count; ++symbol) {
     const unsigned length = lengths[symbol];
     if (length == 0) continue;
-    reversed[symbol] = static_cast<std::uint16_t>(ReverseBits(nextCode[length]++, length));
-    if (length > RootBits) {
-      std::uint8_t& deepest = longest[reversed[symbol] & (kRootSize - 1)];
-      deepest = std::max(deepest, static_cast<std::uint8_t>(length));
+    const std::uint32_t reversed = ReverseBits(nextCode[length]++, length);
+    if (length <= RootBits) {
+      const std::uint32_t entry = WithCodeLength(meaning(symbol), length);
+      for (std::uint32_t i = reversed; i < kRootSize; i += 1u << length) entries[i] = entry;
+    } else {
+      longCodes[longCount++] = {static_cast<std::uint16_t>(symbol),
+                                static_cast<std::uint16_t>(reversed)};
     }
   }
+  if (longCount == 0) return true;
 
-  std::uint32_t* const entries = table.entries;
+  // The root entries that longer codes begin with hold the longest of their
+  // lengths (at most 15) until they become links.
+  for (unsigned i = 0; i < longCount; ++i) entries[longCodes[i].reversed & (kRootSize - 1)] = 0;
+  for (unsigned i = 0; i < longCount; ++i) {
+    std::uint32_t& deepest = entries[longCodes[i].reversed & (kRootSize - 1)];
+    deepest = std::max<std::uint32_t>(deepest, lengths[longCodes[i].symbol]);
+  }
   std::uint32_t subtableStart = kRootSize;
-  for (unsigned root = 0; root < kRootSize; ++root) {
-    if (longest[root] == 0) continue;
-    const unsigned indexBits = longest[root] - RootBits;
+  for (unsigned i = 0; i < longCount; ++i) {
+    std::uint32_t& root = entries[longCodes[i].reversed & (kRootSize - 1)];
+    if (IsSpecial(root)) continue;  // already a link
+    const unsigned indexBits = root - RootBits;
     if (subtableStart + (1u << indexBits) > Capacity) return false;
-    entries[root] = LinkEntry(subtableStart, indexBits);
+    root = LinkEntry(subtableStart, indexBits);
     subtableStart += 1u << indexBits;
   }
 
-  for (unsigned symbol = 0; symbol < count; ++symbol) {
-    const unsigned length = lengths[symbol];
-    if (length == 0) continue;
-    const std::uint32_t entry = WithCodeLength(meaning(symbol), length);
-    if (length <= RootBits) {
-      for (std::uint32_t i = reversed[symbol]; i < kRootSize; i += 1u << length) entries[i] = entry;
-      continue;
-    }
-    const std::uint32_t link = entries[reversed[symbol] & (kRootSize - 1)];
+  for (unsigned i = 0; i < longCount; ++i) {
+    const unsigned length = lengths[longCodes[i].symbol];
+    const std::uint32_t entry = WithCodeLength(meaning(longCodes[i].symbol), length);
+    const std::uint32_t link = entries[longCodes[i].reversed & (kRootSize - 1)];
     const std::uint32_t subtableSize = 1u << CodeLength(link);
-    for (std::uint32_t i = reversed[symbol] >> RootBits; i < subtableSize;
-         i += 1u << (length - RootBits)) {
-      entries[Value(link) + i] = entry;
+    for (std::uint32_t at = longCodes[i].reversed >> RootBits; at < subtableSize;
+         at += 1u << (length - RootBits)) {
+      entries[Value(link) + at] = entry;
     }
   }
   return true;
@@ -151,6 +167,39 @@ bool BuildFastTable(const std::uint8_t* lengths, unsigned count, std::uint32_t (
 
 // ---------------------------------------------------------------------------
 // Bits
+
+std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
+  std::uint64_t value = 0;
+  for (unsigned i = 0; i < 8; ++i) value |= std::uint64_t{bytes[i]} << (8 * i);
+  return value;
+}
+
+// Where the fast loop stands. `count` bits of `bits` are the stream's next
+// bits; the bits above them are the stream's bits that follow, as far as the
+// last load reached less what has been taken since, and 0 beyond.
+struct Cursor {
+  std::uint64_t bits;
+  unsigned count;
+  const std::uint8_t* in;
+  std::uint8_t* out;
+};
+
+// Brings the bit buffer to 56 to 63 bits with one 8-byte load, taking the
+// whole bytes that fit: room for three literals of up to 15 bits, or for a
+// length with its extra bits and a distance with its own (48), with at
+// least 8 bits left for the plain loop's look-ahead. After any of those, at
+// least 16 bits of the load are still there, enough to look the next code
+// up before the next refill.
+void Refill(Cursor& cursor) {
+  cursor.bits |= LoadLittleEndian64(cursor.in) << cursor.count;
+  cursor.in += (63 - cursor.count) >> 3;
+  cursor.count |= 56;
+}
+
+void Take(Cursor& cursor, std::uint32_t entry) {
+  cursor.bits >>= TakenBits(entry);
+  cursor.count -= TakenBits(entry);
+}
 
 // The entry for the code at the bottom of `bits`, from the root table or,
 // for a longer code, its subtable.
@@ -166,16 +215,16 @@ std::uint32_t SubtableEntry(const FastTable<RootBits, Capacity>& table, std::uin
   return table.entries[Value(link) + index];
 }
 
+template <unsigned RootBits, unsigned Capacity>
+std::uint32_t LookUp(const FastTable<RootBits, Capacity>& table, std::uint64_t bits) {
+  const std::uint32_t entry = RootEntry(table, bits);
+  return (entry & kLinkFlag) != 0 ? SubtableEntry(table, bits, entry) : entry;
+}
+
 // The symbol's extra bits, which follow its code in `bits`.
 constexpr std::uint32_t ExtraValue(std::uint64_t bits, std::uint32_t entry) {
   return static_cast<std::uint32_t>(bits & ((std::uint64_t{1} << TakenBits(entry)) - 1)) >>
          CodeLength(entry);
-}
-
-std::uint64_t LoadLittleEndian64(const std::uint8_t* bytes) {
-  std::uint64_t value = 0;
-  for (unsigned i = 0; i < 8; ++i) value |= std::uint64_t{bytes[i]} << (8 * i);
-  return value;
 }
 
 // ---------------------------------------------------------------------------
@@ -201,7 +250,9 @@ void Copy16(std::uint8_t* destination, const std::uint8_t* source) {
   std::memcpy(destination, bytes, 16);
 }
 
-void CopyMatch(std::uint8_t* destination, std::uint32_t length, std::uint32_t distance) {
+// Inlined into both loops: a call here costs as much as a short copy.
+[[gnu::always_inline]] inline void CopyMatch(std::uint8_t* destination, std::uint32_t length,
+                                             std::uint32_t distance) {
   const std::uint8_t* source = destination - distance;
   std::uint8_t* const end = destination + length;
   if (distance >= 16) {
@@ -237,6 +288,112 @@ void CopyMatch(std::uint8_t* destination, std::uint32_t length, std::uint32_t di
   }
 }
 
+// ---------------------------------------------------------------------------
+// Steps
+
+struct Codes {
+  const FastLitLenTable& litLen;
+  const FastDistTable& distances;
+};
+
+// Decodes symbols while a refill stays within `lastRefill` and a step
+// starts no later than `lastStart`. True when it took the end of the block;
+// false when it stopped for room or before a symbol with no meaning.
+bool TakeSteps(Cursor& cursor, const Codes& codes, const std::uint8_t* lastRefill,
+               const std::uint8_t* lastStart) {
+  Refill(cursor);
+  std::uint32_t entry = RootEntry(codes.litLen, cursor.bits);
+  while (cursor.out <= lastStart && cursor.in <= lastRefill) {
+    Refill(cursor);
+    if (IsLiteral(entry)) {
+      Take(cursor, entry);
+      *cursor.out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(codes.litLen, cursor.bits);
+      if (!IsLiteral(entry)) continue;
+      Take(cursor, entry);
+      *cursor.out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(codes.litLen, cursor.bits);
+      if (!IsLiteral(entry)) continue;
+      Take(cursor, entry);
+      *cursor.out++ = static_cast<std::uint8_t>(entry >> 16);
+      entry = RootEntry(codes.litLen, cursor.bits);
+      continue;
+    }
+
+    if (IsSpecial(entry)) {
+      if ((entry & kLinkFlag) != 0) entry = SubtableEntry(codes.litLen, cursor.bits, entry);
+      if (IsLiteral(entry)) {
+        Take(cursor, entry);
+        *cursor.out++ = static_cast<std::uint8_t>(entry >> 16);
+        entry = RootEntry(codes.litLen, cursor.bits);
+        continue;
+      }
+      if ((entry & kEndFlag) != 0) {
+        Take(cursor, entry);
+        return true;
+      }
+      if (IsSpecial(entry)) return false;  // literal/length 286 or 287, not taken
+    }
+
+    // A length, then its distance.
+    const Cursor beforeLength = cursor;
+    const std::uint32_t length = Value(entry) + ExtraValue(cursor.bits, entry);
+    Take(cursor, entry);
+    const std::uint32_t distanceEntry = LookUp(codes.distances, cursor.bits);
+    if (IsSpecial(distanceEntry)) {
+      cursor = beforeLength;  // distance 30 or 31: neither is taken
+      return false;
+    }
+    const std::uint32_t distance = Value(distanceEntry) + ExtraValue(cursor.bits, distanceEntry);
+    Take(cursor, distanceEntry);
+    entry = RootEntry(codes.litLen, cursor.bits);
+    CopyMatch(cursor.out, length, distance);
+    cursor.out += length;
+  }
+  return false;
+}
+
+// Decodes the symbols that lie wholly within the bytes before `inEnd`, with
+// the 8 bits after them that the plain loop would hold, while a step starts
+// no later than `lastStart`: the last symbols before the reader's buffer
+// runs out. True when it took the end of the block.
+bool TakeLastSteps(Cursor& cursor, const Codes& codes, const std::uint8_t* inEnd,
+                   const std::uint8_t* lastStart) {
+  for (;;) {
+    while (cursor.count <= 56 && cursor.in < inEnd) {
+      cursor.bits |= std::uint64_t{*cursor.in++} << cursor.count;
+      cursor.count += 8;
+    }
+    if (cursor.out > lastStart) return false;
+    // An entry looked up with bits beyond `count` is the symbol's own when
+    // its bits are all within `count`: a shorter code would have been found
+    // on the bits that are there.
+    const std::uint32_t entry = LookUp(codes.litLen, cursor.bits);
+    if (IsLiteral(entry)) {
+      if (TakenBits(entry) + 8 > cursor.count) return false;
+      Take(cursor, entry);
+      *cursor.out++ = static_cast<std::uint8_t>(entry >> 16);
+      continue;
+    }
+    if (IsSpecial(entry)) {
+      if ((entry & kEndFlag) == 0 || TakenBits(entry) + 8 > cursor.count) return false;
+      Take(cursor, entry);
+      return true;
+    }
+    const std::uint32_t distanceEntry = LookUp(codes.distances, cursor.bits >> TakenBits(entry));
+    if (IsSpecial(distanceEntry) ||
+        TakenBits(entry) + TakenBits(distanceEntry) + 8 > cursor.count) {
+      return false;
+    }
+    const std::uint32_t length = Value(entry) + ExtraValue(cursor.bits, entry);
+    Take(cursor, entry);
+    const std::uint32_t distance = Value(distanceEntry) + ExtraValue(cursor.bits, distanceEntry);
+    Take(cursor, distanceEntry);
+    CopyMatch(cursor.out, length, distance);
+    cursor.out += length;
+  }
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -248,115 +405,42 @@ bool BuildFastCodes(DecoderState& decoder) {
 }
 
 bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
-  const std::uint32_t available = std::min<std::uint32_t>(reader.InputCount, decoder.InputLeft);
   // Each step starts no nearer than a longest match to the entry's bound.
   const std::uint32_t outputRoom = std::min(kWindowSize, decoder.OutputPos + decoder.OutputLeft);
-  if (available < kInputMargin || outputRoom < decoder.OutputPos + kMaxMatch) return false;
-  // The bit buffer holds 8 to 15 bits; anything else would make the refill
-  // below move the input pointer by a made-up amount.
+  if (outputRoom < decoder.OutputPos + kMaxMatch) return false;
+  // The bit buffer holds 8 to 15 bits; anything else would make the refills
+  // move the input pointer by a made-up amount.
   if (decoder.BitCount > 7) return false;
 
-  const std::uint8_t* in = reader.InputPointer;
-  const std::uint8_t* const lastRefill = in + available - kInputMargin;
+  const std::uint32_t available = std::min<std::uint32_t>(reader.InputCount, decoder.InputLeft);
+  const std::uint8_t* const inEnd = reader.InputPointer + available;
   std::uint8_t* const window = decoder.OutputWindow();
-  std::uint8_t* out = window + decoder.OutputPos;
-  // A step never starts at or past this: it ends inside the entry's bound
-  // and inside the room after the window.
-  std::uint8_t* const lastStart = window + std::min(kWindowSize - 1, outputRoom - kMaxMatch);
-  const FastLitLenTable& litLen = decoder.FastLitLen;
-  const FastDistTable& distances = decoder.FastDist;
+  // A step that starts here ends inside the entry's bound and inside the
+  // room after the window.
+  const std::uint8_t* const lastStart =
+      window + std::min(kWindowSize - 1, outputRoom - kMaxMatch);
+  const Codes codes{decoder.FastLitLen, decoder.FastDist};
+  Cursor cursor{decoder.BitBuffer, 8u + decoder.BitCount, reader.InputPointer,
+                window + decoder.OutputPos};
 
-  // `count` bits of `bits` are the stream's next bits; so are the bits above
-  // them up to the last refill's 64, less what has been taken since.
-  std::uint64_t bits = decoder.BitBuffer;
-  unsigned count = 8u + decoder.BitCount;
-  // Refills to 56 to 63 bits: room for three literals of up to 15 bits, or
-  // for a length with its extra bits and a distance with its own (48), with
-  // at least 8 bits left for the plain loop's look-ahead. After any of
-  // those, at least 16 bits of the last load are still there, enough to look
-  // the next code up before the next refill.
-  auto refill = [&bits, &count, &in] {
-    bits |= LoadLittleEndian64(in) << count;
-    in += (63 - count) >> 3;
-    count |= 56;
-  };
-  auto take = [&bits, &count](std::uint32_t entry) {
-    bits >>= TakenBits(entry);
-    count -= TakenBits(entry);
-  };
-
-  refill();
-  std::uint32_t entry = RootEntry(litLen, bits);
   bool ended = false;
-  while (out <= lastStart && in <= lastRefill) {
-    refill();
-    if (IsLiteral(entry)) {
-      take(entry);
-      *out++ = static_cast<std::uint8_t>(entry >> 16);
-      entry = RootEntry(litLen, bits);
-      if (!IsLiteral(entry)) continue;
-      take(entry);
-      *out++ = static_cast<std::uint8_t>(entry >> 16);
-      entry = RootEntry(litLen, bits);
-      if (!IsLiteral(entry)) continue;
-      take(entry);
-      *out++ = static_cast<std::uint8_t>(entry >> 16);
-      entry = RootEntry(litLen, bits);
-      continue;
-    }
-
-    if (IsSpecial(entry)) {
-      if ((entry & kLinkFlag) != 0) entry = SubtableEntry(litLen, bits, entry);
-      if (IsLiteral(entry)) {
-        take(entry);
-        *out++ = static_cast<std::uint8_t>(entry >> 16);
-        entry = RootEntry(litLen, bits);
-        continue;
-      }
-      if ((entry & kEndFlag) != 0) {
-        take(entry);
-        ended = true;
-        break;
-      }
-      if (IsSpecial(entry)) break;  // literal/length 286 or 287, not taken
-    }
-
-    // A length, then its distance.
-    const std::uint64_t lengthBits = bits;
-    const std::uint32_t lengthEntry = entry;
-    const std::uint32_t length = Value(entry) + ExtraValue(bits, entry);
-    take(entry);
-    std::uint32_t distanceEntry = RootEntry(distances, bits);
-    if (IsSpecial(distanceEntry)) {
-      if ((distanceEntry & kLinkFlag) != 0) {
-        distanceEntry = SubtableEntry(distances, bits, distanceEntry);
-      }
-      if (IsSpecial(distanceEntry)) {
-        // Distance 30 or 31: the length is given back, and neither is taken.
-        bits = lengthBits;
-        count += TakenBits(lengthEntry);
-        break;
-      }
-    }
-    const std::uint32_t distance = Value(distanceEntry) + ExtraValue(bits, distanceEntry);
-    take(distanceEntry);
-    entry = RootEntry(litLen, bits);
-    CopyMatch(out, length, distance);
-    out += length;
+  if (available >= kInputMargin) {
+    ended = TakeSteps(cursor, codes, inEnd - kInputMargin, lastStart);
   }
+  if (!ended) ended = TakeLastSteps(cursor, codes, inEnd, lastStart);
 
   // Every step leaves at least 8 bits, so only whole bytes go back.
-  while (count >= 16) {
-    count -= 8;
-    --in;
+  while (cursor.count >= 16) {
+    cursor.count -= 8;
+    --cursor.in;
   }
-  const auto taken = static_cast<std::uint32_t>(in - reader.InputPointer);
+  const auto taken = static_cast<std::uint32_t>(cursor.in - reader.InputPointer);
   reader.InputPointer += taken;
   reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - taken);
   decoder.InputLeft -= taken;
-  decoder.BitBuffer = static_cast<std::uint16_t>(bits & ((1u << count) - 1));
-  decoder.BitCount = static_cast<std::uint8_t>(count - 8);
-  const auto written = static_cast<std::uint32_t>(out - (window + decoder.OutputPos));
+  decoder.BitBuffer = static_cast<std::uint16_t>(cursor.bits & ((1u << cursor.count) - 1));
+  decoder.BitCount = static_cast<std::uint8_t>(cursor.count - 8);
+  const auto written = static_cast<std::uint32_t>(cursor.out - (window + decoder.OutputPos));
   decoder.OutputLeft -= written;
   decoder.OutputPos += written;
   return ended;

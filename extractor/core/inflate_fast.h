@@ -8,7 +8,8 @@
 namespace molt::inflate {
 
 // Bytes of the entry that the reader's buffer must still hold for the fast
-// loop to take a step: one 8-byte load.
+// loop to take a step with a whole-word load; with fewer, it takes only the
+// symbols that lie wholly within them.
 inline constexpr std::uint32_t kInputMargin = 8;
 
 // Builds the fast tables of the block's two codes, which must both be
@@ -16,8 +17,8 @@ inline constexpr std::uint32_t kInputMargin = 8;
 // left to the plain loop.
 bool BuildFastCodes(DecoderState& decoder);
 
-// Decodes symbols from the decoder's state for as long as the reader's
-// buffer holds kInputMargin more bytes of the entry, the window being
+// Decodes symbols from the decoder's state for as long as their bits are
+// in the reader's buffer within the entry's packed bytes, the window being
 // filled has not reached its end, a longest match fits within the entry's
 // bound, and the symbols are valid; hands every other symbol back to the
 // plain loop, undecoded. The last match may run past the window's end (into

@@ -61,14 +61,23 @@ inline void CountsToFirstCodes(std::uint32_t codes[17]) {
 }
 
 // A code's bits in stream order: the stream delivers a code's first bit
-// first, and the bit buffer holds it in bit 0.
-constexpr std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
-  std::uint32_t reversed = 0;
-  for (unsigned i = 0; i < length; ++i) {
-    reversed = (reversed << 1) | (code & 1);
-    code >>= 1;
+// first, and the bit buffer holds it in bit 0. Codes have at most 16 bits.
+struct ByteReversal {
+  std::uint8_t reversed[256];
+  constexpr ByteReversal() : reversed() {
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      unsigned value = 0;
+      for (unsigned bit = 0; bit < 8; ++bit) value |= ((byte >> bit) & 1) << (7 - bit);
+      reversed[byte] = static_cast<std::uint8_t>(value);
+    }
   }
-  return reversed;
+};
+inline constexpr ByteReversal kByteReversal;
+
+constexpr std::uint32_t ReverseBits(std::uint32_t code, unsigned length) {
+  const std::uint32_t reversed16 = (std::uint32_t{kByteReversal.reversed[code & 0xFF]} << 8) |
+                                   kByteReversal.reversed[(code >> 8) & 0xFF];
+  return reversed16 >> (16 - length);
 }
 
 }  // namespace molt::inflate
