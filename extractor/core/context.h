@@ -8,6 +8,7 @@
 #include "inflate.h"
 #include "platform/platform.h"
 #include "reader.h"
+#include "stored_copy.h"
 #include "walk.h"
 
 namespace molt {
@@ -23,6 +24,7 @@ struct Context {
   std::uint32_t RunningCrc = kCrcInitial;
   ReaderState reader;
   DecoderState decoder;
+  StoredCopyState storedCopy;
   WalkState walk;
 };
 

@@ -5,6 +5,7 @@
 
 #include "context.h"
 #include "errors.h"
+#include "stored_copy.h"
 
 namespace molt {
 namespace {
@@ -19,9 +20,13 @@ std::uint32_t FailureCode(Context& context) {
   return error != 0 ? error : platform::kErrorAccessDenied;
 }
 
-// Writes all `size` bytes of stored data. A short write goes on with the
-// rest; a write that fails or makes no progress raises 44, so that no byte
-// counted in the CRC-32 is lost without an error.
+void CopyRun(Context& context, const std::uint8_t* data, std::uint32_t size) {
+  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(size));
+  WriteStoredBytes(context, data, size);
+}
+
+}  // namespace
+
 void WriteStoredBytes(Context& context, const std::uint8_t* data, std::uint32_t size) {
   while (size > 0) {
     std::uint32_t done = 0;
@@ -33,13 +38,6 @@ void WriteStoredBytes(Context& context, const std::uint8_t* data, std::uint32_t 
     size -= done;
   }
 }
-
-void CopyRun(Context& context, const std::uint8_t* data, std::uint32_t size) {
-  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(size));
-  WriteStoredBytes(context, data, size);
-}
-
-}  // namespace
 
 std::uint32_t OpenOutputFile(Context& context, char* path, std::size_t namePosition,
                              const EntryRecord& entry, platform::FileHandle* file) {
@@ -71,24 +69,22 @@ void ExtractFileData(Context& context, platform::FileHandle file, const EntryRec
 }
 
 void CopyStoredData(Context& context, std::uint32_t count) {
-  ReaderState& reader = context.reader;
   UpdateCrc32(context.RunningCrc, nullptr, 0);
-  if (reader.InputCount != 0) {
-    const std::uint32_t run = std::min<std::uint32_t>(reader.InputCount, count);
-    CopyRun(context, reader.InputPointer, run);
-    reader.InputPointer += run;
-    reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - run);
-    count -= run;
+  if (context.storedCopy.PlainBlocks || !CopyStoredDataGathered(context, count)) {
+    CopyStoredDataInBlocks(context, count);
   }
-  while (count > 0) {
-    RefillInput(context, false);
-    const std::uint32_t blockLength = reader.InputCount + 1u;
-    const std::uint32_t run = std::min(blockLength, count);
-    CopyRun(context, reader.InputBuffer, run);
-    count -= run;
-    // The next tag stands right after the copied bytes.
-    reader.InputPointer = reader.InputBuffer + run;
-    reader.InputCount = static_cast<std::uint16_t>(blockLength - run);
+}
+
+void CopyStoredDataInBlocks(Context& context, std::uint32_t count) {
+  const std::uint8_t* run = nullptr;
+  std::uint32_t length = TakeBufferedInput(context.reader, count, &run);
+  // Each run is written before the next block is read; the next tag stands
+  // right after the last one.
+  for (;;) {
+    if (length > 0) CopyRun(context, run, length);
+    count -= length;
+    if (count == 0) return;
+    length = TakeNextBlock(context, count, &run);
   }
 }
 

@@ -107,6 +107,42 @@ int CheckVolumeHeader(const std::uint8_t* header, std::uint16_t number) {
   return 0;
 }
 
+// Hands out what a data consumer still holds before the reader raises.
+void FlushPendingOutput(Context& context) {
+  ReaderState& reader = context.reader;
+  if (reader.FlushPendingOutput == nullptr) return;
+  const auto flush = reader.FlushPendingOutput;
+  reader.FlushPendingOutput = nullptr;
+  flush(context);
+}
+
+[[noreturn]] void RaiseReaderError(Context& context, int code) {
+  FlushPendingOutput(context);
+  RaiseError(code);
+}
+
+// A read of the stream failed with `error`: the system's text in a box when
+// the caller asked for boxes, then 32.
+[[noreturn]] void RaiseReadFailure(Context& context, std::uint32_t error) {
+  FlushPendingOutput(context);
+  if (context.ShowErrors) {
+    const std::string text = context.sys.SystemErrorText(error);
+    context.sys.ShowMessageBox(text.c_str(), "Error", platform::BoxIcon::Information);
+  }
+  RaiseError(ERR_INPUT_READ);
+}
+
+// Descrambles a run of any length read at VolumePosition and moves past it.
+void TakeVolumeRun(ReaderState& reader, std::uint8_t* bytes, std::uint32_t length) {
+  constexpr std::uint32_t kPiece = 32768;  // within Descramble's 16-bit count
+  while (length > 0) {
+    const std::uint32_t piece = std::min(length, kPiece);
+    TakeVolumeBytes(reader, bytes, static_cast<std::uint16_t>(piece));
+    bytes += piece;
+    length -= piece;
+  }
+}
+
 }  // namespace
 
 ReaderState::ReaderState() {
@@ -175,7 +211,7 @@ int OpenNextVolume(Context& context) {
   if (fileNumber == 0 || (fileNumber & FILE_NUMBER_LAST) != 0) return -1;
   ClosePackVolume(context);
   if (const int code = OpenVolume(context, static_cast<std::uint16_t>(fileNumber + 1)); code != 0) {
-    RaiseError(code);
+    RaiseReaderError(context, code);
   }
   return 0;
 }
@@ -198,12 +234,7 @@ int RefillInput(Context& context, bool endAllowed) {
   for (;;) {
     std::uint32_t done = 0;
     if (!context.sys.ReadFile(reader.VolumeHandle, reader.InputBuffer, kInputBufferSize, &done)) {
-      const std::uint32_t error = context.sys.LastError();
-      if (context.ShowErrors) {
-        const std::string text = context.sys.SystemErrorText(error);
-        context.sys.ShowMessageBox(text.c_str(), "Error", platform::BoxIcon::Information);
-      }
-      RaiseError(ERR_INPUT_READ);
+      RaiseReadFailure(context, context.sys.LastError());
     }
     if (done > 0) {
       const auto length = static_cast<std::uint16_t>(done);
@@ -215,9 +246,56 @@ int RefillInput(Context& context, bool endAllowed) {
     reader.InputCount = 0;
     if (OpenNextVolume(context) != 0) {
       if (endAllowed) return -1;
-      RaiseError(ERR_INPUT_EOF);
+      RaiseReaderError(context, ERR_INPUT_EOF);
     }
   }
+}
+
+std::uint32_t TakeBufferedInput(ReaderState& reader, std::uint32_t count,
+                                const std::uint8_t** run) {
+  const std::uint32_t length = std::min<std::uint32_t>(reader.InputCount, count);
+  *run = reader.InputPointer;
+  reader.InputPointer += length;
+  reader.InputCount = static_cast<std::uint16_t>(reader.InputCount - length);
+  return length;
+}
+
+std::uint32_t TakeNextBlock(Context& context, std::uint32_t count, const std::uint8_t** run) {
+  ReaderState& reader = context.reader;
+  RefillInput(context, false);
+  const std::uint32_t blockLength = reader.InputCount + 1u;
+  const std::uint32_t length = std::min(blockLength, count);
+  *run = reader.InputBuffer;
+  reader.InputPointer = reader.InputBuffer + length;
+  reader.InputCount = static_cast<std::uint16_t>(blockLength - length);
+  return length;
+}
+
+std::uint32_t ReadInputBlocks(Context& context, std::uint8_t* destination, std::uint32_t size) {
+  ReaderState& reader = context.reader;
+  const std::uint64_t left =
+      reader.VolumeSize > reader.VolumePosition ? reader.VolumeSize - reader.VolumePosition : 0;
+  size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, left));
+  if (size == 0) return 0;
+  std::uint32_t done = 0;
+  if (!context.sys.ReadFile(reader.VolumeHandle, destination, size, &done)) {
+    // Some block of the run cannot be read, and where the file stands now
+    // is not known. The refills read the run again block by block from
+    // where it began, so that every block before the bad one is taken and
+    // the bad one fails as it always did.
+    const std::uint32_t error = context.sys.LastError();
+    if (!context.sys.SeekToStart(reader.VolumeHandle) ||
+        (reader.VolumePosition > 0 &&
+         !context.sys.SkipForward(reader.VolumeHandle, reader.VolumePosition))) {
+      RaiseReadFailure(context, error);
+    }
+    return 0;
+  }
+  // A read may come back short (the file changed size under us): its bytes
+  // are the stream's all the same, and the refills go on from its end.
+  done = std::min(done, size);
+  TakeVolumeRun(reader, destination, done);
+  return done;
 }
 
 bool ReadRecordTag(Context& context, std::uint8_t tag[4]) {

@@ -55,6 +55,11 @@ struct ReaderState {
   const char* PackPathFormat = nullptr;
   std::uint8_t ScrambleKey[kScrambleKeySize] = {};  // masked until KeyReady
   bool KeyReady = false;
+  // Set by a data consumer while it holds bytes of the stream that it has
+  // not yet written out: the reader has them written before it raises a
+  // failure of its own, so that the output stands as it would had every
+  // block been written before the next one was read.
+  void (*FlushPendingOutput)(Context& context) = nullptr;
   std::uint8_t InputBuffer[kInputBufferSize] = {};
 
   ReaderState();
@@ -81,6 +86,23 @@ inline std::uint8_t ReadInputByte(Context& context, ReaderState& reader) {
   }
   return static_cast<std::uint8_t>(RefillInput(context, false));
 }
+
+// The data consumers' two ways of taking bytes: up to `count` of the unread
+// bytes in InputBuffer (none when it is empty), or, after a refill, up to
+// `count` of the new block. Each points `run` at the bytes taken and leaves
+// the buffer right after them; the count taken is the result.
+std::uint32_t TakeBufferedInput(ReaderState& reader, std::uint32_t count,
+                                const std::uint8_t** run);
+std::uint32_t TakeNextBlock(Context& context, std::uint32_t count, const std::uint8_t** run);
+
+// Reads a run of the stream straight into `destination`, past InputBuffer,
+// in one read: the bytes that successive refills would read, at most `size`
+// of them and none beyond the open volume's size. They come back
+// descrambled and VolumePosition moves past them. Only while InputCount is
+// 0. Returns their count; 0 at the end of the volume or when the read
+// failed, and then the volume stands where it stood, so that RefillInput
+// reads the same bytes block by block and reports whatever fails.
+std::uint32_t ReadInputBlocks(Context& context, std::uint8_t* destination, std::uint32_t size);
 
 bool ReadRecordTag(Context& context, std::uint8_t tag[4]);
 void ReadInputBytes(Context& context, void* destination, std::uint32_t count);

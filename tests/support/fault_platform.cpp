@@ -19,17 +19,45 @@ FileHandle FaultPlatform::OpenVolumeFile(const char* path) {
     return platform::kInvalidFile;
   }
   injectedError_.reset();
-  return real_.OpenVolumeFile(path);
+  const FileHandle file = real_.OpenVolumeFile(path);
+  if (file != platform::kInvalidFile) volumes_[file] = {path, 0};
+  return file;
+}
+
+bool FaultPlatform::ReachesBadSpot(FileHandle file, std::uint32_t size, std::uint32_t* before) {
+  const auto volume = volumes_.find(file);
+  if (!badSpotVolume || volume == volumes_.end() || volume->second.path != *badSpotVolume) {
+    return false;
+  }
+  std::uint64_t fileSize = 0;
+  if (!real_.GetFileSize(file, &fileSize)) return false;
+  const std::uint64_t position = volume->second.position;
+  const std::uint64_t end = std::min<std::uint64_t>(position + size, fileSize);
+  if (end <= badSpotOffset || position >= end) return false;
+  *before = position < badSpotOffset ? static_cast<std::uint32_t>(badSpotOffset - position) : 0;
+  return true;
 }
 
 bool FaultPlatform::ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                              std::uint32_t* done) {
-  if (readsBeforeFailure >= 0 && reads_++ >= readsBeforeFailure) {
+  ++readCalls;
+  *done = 0;
+  if (readsBeforeFailure >= 0 && reads_++ >= readsBeforeFailure) return Fail(readError);
+  std::uint32_t before = 0;
+  const bool reachesBadSpot = ReachesBadSpot(file, size, &before);
+  if (reachesBadSpot) size = before;
+  injectedError_.reset();
+  if (size > 0 && !real_.ReadFile(file, buffer, size, done)) return false;
+  if (const auto volume = volumes_.find(file); volume != volumes_.end()) {
+    volume->second.position += *done;
+  }
+  if (reachesBadSpot && (!shortReadBeforeBadSpot || *done == 0)) {
+    // Failed, and, as nothing promises where a failed read leaves the file,
+    // past the bytes before the bad spot.
     *done = 0;
     return Fail(readError);
   }
-  injectedError_.reset();
-  return real_.ReadFile(file, buffer, size, done);
+  return true;
 }
 
 bool FaultPlatform::GetFileSize(FileHandle file, std::uint64_t* size) {
@@ -41,16 +69,27 @@ bool FaultPlatform::GetFileSize(FileHandle file, std::uint64_t* size) {
 bool FaultPlatform::SeekToStart(FileHandle file) {
   if (failSeekToStart) return Fail(platform::kErrorAccessDenied);
   injectedError_.reset();
-  return real_.SeekToStart(file);
+  if (!real_.SeekToStart(file)) return false;
+  if (const auto volume = volumes_.find(file); volume != volumes_.end()) {
+    volume->second.position = 0;
+  }
+  return true;
 }
 
 bool FaultPlatform::SkipForward(FileHandle file, std::uint64_t count) {
   if (failSkip) return Fail(131);  // a negative seek
   injectedError_.reset();
-  return real_.SkipForward(file, count);
+  if (!real_.SkipForward(file, count)) return false;
+  if (const auto volume = volumes_.find(file); volume != volumes_.end()) {
+    volume->second.position += count;
+  }
+  return true;
 }
 
-void FaultPlatform::CloseFile(FileHandle file) { real_.CloseFile(file); }
+void FaultPlatform::CloseFile(FileHandle file) {
+  volumes_.erase(file);
+  real_.CloseFile(file);
+}
 
 FileHandle FaultPlatform::CreateOutputFile(const char* path) {
   injectedError_.reset();
@@ -60,13 +99,16 @@ FileHandle FaultPlatform::CreateOutputFile(const char* path) {
 bool FaultPlatform::WriteFile(FileHandle file, const void* data, std::uint32_t size,
                               std::uint32_t* done) {
   *done = 0;
+  ++writeCalls;
   if (writeFailures > 0) {
     --writeFailures;
     return Fail(writeError);
   }
   if (writeChunk) size = std::min(size, *writeChunk);
   if (diskSpace) {
-    if (*diskSpace == 0 && size > 0) return Fail(platform::kErrorDiskFull);
+    if (size > *diskSpace && (*diskSpace == 0 || wholeWritesOnly)) {
+      return Fail(platform::kErrorDiskFull);
+    }
     size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, *diskSpace));
   }
   injectedError_.reset();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,12 +30,23 @@ class FaultPlatform : public molt::platform::Platform {
   // Faults. A count of reads or writes lets that many succeed first; -1 never fails.
   int readsBeforeFailure = -1;
   std::uint32_t readError = 23;  // a data error
+  // A bad spot: the volume file opened by this path cannot be read from this
+  // offset on. A read that reaches it fails with readError, with nothing
+  // read but the file moved on to the bad spot, or first comes back short
+  // with the bytes before it when `shortReadBeforeBadSpot` is set (as a
+  // POSIX read does).
+  std::optional<std::string> badSpotVolume;
+  std::uint64_t badSpotOffset = 0;
+  bool shortReadBeforeBadSpot = false;
   int volumeOpensBeforeFailure = -1;
   bool failFileSize = false;
   bool failSeekToStart = false;
   bool failSkip = false;
   // Writes: a disk that holds only this many more bytes (then kErrorDiskFull).
   std::optional<std::uint64_t> diskSpace;
+  // With diskSpace: a write that does not fit fails with nothing written,
+  // as on Windows, instead of taking the part that fits.
+  bool wholeWritesOnly = false;
   // Writes take at most this many bytes each (short writes).
   std::optional<std::uint32_t> writeChunk;
   // Writes fail with this error (not a full disk) this many times in a row.
@@ -52,6 +64,8 @@ class FaultPlatform : public molt::platform::Platform {
   std::vector<ShownBox> boxes;
   std::vector<std::string> openedVolumes;
   int volumeOpens = 0;
+  int readCalls = 0;
+  int writeCalls = 0;
 
   FileHandle OpenVolumeFile(const char* path) override;
   bool ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* done) override;
@@ -84,7 +98,17 @@ class FaultPlatform : public molt::platform::Platform {
  private:
   bool Fail(std::uint32_t error);
 
+  // Whether a read of `size` bytes reaches the bad spot; `*before` tells
+  // how many bytes come first.
+  bool ReachesBadSpot(FileHandle file, std::uint32_t size, std::uint32_t* before);
+
+  struct OpenVolume {
+    std::string path;
+    std::uint64_t position = 0;
+  };
+
   molt::platform::Platform& real_;
+  std::map<FileHandle, OpenVolume> volumes_;
   std::optional<std::uint32_t> injectedError_;
   int reads_ = 0;
 };
