@@ -294,10 +294,14 @@ TEST(TreeScan, PatternsThatSelectNothingAreRefused) {
     options.storePatterns = {pattern};
     EXPECT_NE(ScanFailure(dir.path(), options).find("empty"), std::string::npos) << pattern;
   }
+#ifndef _WIN32
+  // 'é' in UTF-8, which code page 932 does not have.
   ScanOptions options;
   options.codePage = 932;
   options.masks = {{"\xC3\xA9*", 1}};
-  EXPECT_NE(ScanFailure(dir.path(), options).find("cannot be written in code page 932"), std::string::npos);
+  EXPECT_NE(ScanFailure(dir.path(), options).find("pattern '\xC3\xA9*' cannot be written in code page 932"),
+            std::string::npos);
+#endif
 }
 
 TEST(TreeScan, ClampedTimesAreToldOncePerRun) {
