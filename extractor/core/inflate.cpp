@@ -173,13 +173,10 @@ std::uint32_t CopyStoredRun(Context& context, std::uint32_t length) {
   return run;
 }
 
-// Makes the first `count` bytes of the window being filled (and any that the
-// fast loop wrote past its end) the history half, as the window stands once
-// they have been written at their places.
+// Makes the first `count` (at most 32768) bytes of the window being filled
+// part of the history half, as the window stands once they are in place.
 void KeepWindowAsHistory(DecoderState& decoder, std::uint32_t count) {
-  const std::uint32_t whole = std::min(count, kWindowSize);
-  std::memcpy(decoder.WindowHalves, decoder.OutputWindow(), whole);
-  std::memcpy(decoder.WindowHalves, decoder.OutputWindow() + kWindowSize, count - whole);
+  std::memcpy(decoder.WindowHalves, decoder.OutputWindow(), count);
 }
 
 // ---------------------------------------------------------------------------
@@ -440,8 +437,11 @@ int InflateBlock(Context& context) {
 
 void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t originalSize) {
   DecoderState& decoder = context.decoder;
-  // Bytes that an entry ended by an error left unwritten are history all the same.
-  KeepWindowAsHistory(decoder, decoder.OutputPos);
+  // Bytes that an entry ended by an error left unwritten are history all the
+  // same, up to the window's end: what the fast loop decoded past it, before
+  // a write of the full window failed, the plain loop would never have
+  // decoded.
+  KeepWindowAsHistory(decoder, std::min(decoder.OutputPos, kWindowSize));
   decoder.OutputPos = 0;
   UpdateCrc32(context.RunningCrc, nullptr, 0);
   decoder.PastEnd = false;

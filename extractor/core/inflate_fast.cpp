@@ -405,9 +405,10 @@ bool BuildFastCodes(DecoderState& decoder) {
 }
 
 bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
-  // Each step starts no nearer than a longest match to the entry's bound.
-  const std::uint32_t outputRoom = std::min(kWindowSize, decoder.OutputPos + decoder.OutputLeft);
-  if (outputRoom < decoder.OutputPos + kMaxMatch) return false;
+  // Each step starts before the window's end and no nearer than a longest
+  // match to the entry's bound.
+  const std::uint64_t bound = std::uint64_t{decoder.OutputPos} + decoder.OutputLeft;
+  if (decoder.OutputPos >= kWindowSize || bound < decoder.OutputPos + kMaxMatch) return false;
   // The bit buffer holds 8 to 15 bits; anything else would make the refills
   // move the input pointer by a made-up amount.
   if (decoder.BitCount > 7) return false;
@@ -418,7 +419,7 @@ bool InflateCodesFast(DecoderState& decoder, ReaderState& reader) {
   // A step that starts here ends inside the entry's bound and inside the
   // room after the window.
   const std::uint8_t* const lastStart =
-      window + std::min(kWindowSize - 1, outputRoom - kMaxMatch);
+      window + std::min<std::uint64_t>(kWindowSize - 1, bound - kMaxMatch);
   const Codes codes{decoder.FastLitLen, decoder.FastDist};
   Cursor cursor{decoder.BitBuffer, 8u + decoder.BitCount, reader.InputPointer,
                 window + decoder.OutputPos};

@@ -1,5 +1,7 @@
 #include "decoder/bit_writer.h"
 
+#include <algorithm>
+
 #include "inflate_tables.h"
 
 namespace decoder_test {
@@ -57,6 +59,18 @@ Huffman FixedDistanceCode() { return Huffman(std::vector<std::uint8_t>(32, kFixe
 Huffman StandardCodeLengthCode() {
   std::vector<std::uint8_t> lengths(19, 4);
   for (unsigned symbol = 13; symbol < 19; ++symbol) lengths[symbol] = 5;
+  return Huffman(lengths);
+}
+
+Huffman WidestLitLenCode() {
+  std::vector<std::uint8_t> lengths(286, 9);
+  std::fill(lengths.begin(), lengths.begin() + 226, 8);
+  return Huffman(lengths);
+}
+
+Huffman WidestDistanceCode() {
+  std::vector<std::uint8_t> lengths(30, 5);
+  lengths[0] = lengths[1] = 4;
   return Huffman(lengths);
 }
 

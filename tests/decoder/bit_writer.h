@@ -39,6 +39,10 @@ Huffman FixedLitLenCode();
 Huffman FixedDistanceCode();
 // A complete code-length code: symbols 0-12 of 4 bits, 13-18 of 5 bits.
 Huffman StandardCodeLengthCode();
+// Complete codes of the largest counts: 286 literal/length symbols of 8
+// and 9 bits, 30 distance symbols of 4 and 5 bits.
+Huffman WidestLitLenCode();
+Huffman WidestDistanceCode();
 
 // Block headers: the final bit and the type.
 void PutBlockHeader(BitWriter& writer, bool final, unsigned type);

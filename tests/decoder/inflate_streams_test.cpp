@@ -276,21 +276,9 @@ TEST(InflateStreams, DistanceBeforeTheEntryReadsTheWindowAsItStands) {
 // ---------------------------------------------------------------------------
 // Dynamic block headers
 
-// A complete literal/length code of 286 symbols and distance code of 30.
-Huffman WidestLitLen() {
-  std::vector<std::uint8_t> lengths(286, 9);
-  std::fill(lengths.begin(), lengths.begin() + 226, 8);
-  return Huffman(lengths);
-}
-Huffman WidestDistance() {
-  std::vector<std::uint8_t> lengths(30, 5);
-  lengths[0] = lengths[1] = 4;
-  return Huffman(lengths);
-}
-
 TEST(InflateStreams, LargestCodeCountsAreAccepted) {
-  const Huffman litLen = WidestLitLen();
-  const Huffman distance = WidestDistance();
+  const Huffman litLen = WidestLitLenCode();
+  const Huffman distance = WidestDistanceCode();
   BitWriter writer;
   PutBlockHeader(writer, true, 2);
   PutDynamicCodes(writer, litLen, distance);
@@ -441,8 +429,8 @@ TEST(InflateStreams, RepeatRunsOnFromLiteralLengthsIntoDistanceLengths) {
 TEST(InflateStreams, RepeatOneLengthPastTheLargestCountsIsRejected) {
   // 286 + 30 lengths, the largest counts: with two lengths left, a repeat of
   // three would write one length beyond every run.
-  const Huffman litLen = WidestLitLen();
-  const Huffman distance = WidestDistance();
+  const Huffman litLen = WidestLitLenCode();
+  const Huffman distance = WidestDistanceCode();
   std::vector<CodeLengthSymbol> symbols;
   for (auto length : litLen.lengths) symbols.push_back({length});
   for (std::size_t i = 0; i + 2 < distance.lengths.size(); ++i) {
