@@ -200,7 +200,8 @@ class StoredCopyTest : public ::testing::TestWithParam<std::tuple<Layout, Fault>
     molt::Context context(platform);
     context.storedCopy.PlainBlocks = plainBlocks;
     Outcome outcome;
-    outcome.code = molt::Molt(context, format.c_str(), (run / "out").c_str(), nullptr, 1, "UNPACK");
+    const std::string destination = (run / "out").string();
+    outcome.code = molt::Molt(context, format.c_str(), destination.c_str(), nullptr, 1, "UNPACK");
     for (const auto& box : platform.boxes) outcome.boxes.push_back(box.caption + ": " + box.text);
     for (const auto& item : fs::recursive_directory_iterator(run / "out")) {
       const std::string name = fs::relative(item.path(), run / "out").generic_string();
@@ -264,7 +265,8 @@ TEST(StoredCopyCallsTest, MebibyteFileTakesAFewLargeReadsAndWrites) {
   packwriter::WritePack(pack, format);
   FaultPlatform platform;
   molt::Context context(platform);
-  ASSERT_EQ(molt::Molt(context, format.c_str(), dir.path().c_str(), nullptr, 0, "UNPACK"), 0);
+  const std::string destination = dir.path().string();
+  ASSERT_EQ(molt::Molt(context, format.c_str(), destination.c_str(), nullptr, 0, "UNPACK"), 0);
   EXPECT_TRUE(testing_support::ReadFileBytes(dir.path() / "big") == data);
   EXPECT_LE(platform.writeCalls, 5);
   EXPECT_LE(platform.readCalls, 10);  // headers, records, the data and the end
