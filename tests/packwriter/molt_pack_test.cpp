@@ -1,242 +1,322 @@
-// molt-pack: the command line, and packs of a small tree read back through
-// the writer's own lister.
+// molt-pack as a program: trees packed and unpacked again through the
+// extractor, the same bytes for the same tree, failures that leave an
+// earlier pack as it was, and its command line.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 
 #include "command_line.h"
+#include "compressor.h"
 #include "core/pack_format.h"
+#include "molt_pack_fixture.h"
 #include "pack_writer.h"
 #include "support/temp_dir.h"
-#include "tree_scan.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using namespace molt_pack_test;
 using testing_support::ReadFileBytes;
 using testing_support::TempDir;
 using testing_support::WriteFileBytes;
 
-constexpr long long kTreeTime = 1205588730;  // 2008-03-15 13:45:30 UTC
-const std::string kLongText = [] {
-  std::string text;
-  for (int i = 0; i < 200; ++i) text += "The quick brown fox, line " + std::to_string(i) + ".\n";
-  return text;
-}();
+constexpr long long kTreeTime = 1205588730;  // 2008-03-15 13:45:30 UTC, an even second
+constexpr const char* kTreeTimeText = "2008-03-15T13:45:30Z";
 
-void SetTime(const fs::path& path) {
-  const auto moment = std::chrono::sys_seconds{std::chrono::seconds{kTreeTime}};
-  fs::last_write_time(path, std::chrono::file_clock::from_sys(moment));
-}
-
-// DOCS/A.TXT (10 bytes), EMPTY/, "Read me first.txt" (compressible), "ro.dat" (read-only).
+// Nested and empty folders, an empty file, a read-only file, text that
+// compresses, noise that does not, and a name that needs a long name; every
+// file dated kTreeTime.
 void MakeTree(const fs::path& root) {
-  fs::create_directories(root / "DOCS");
+  fs::create_directories(root / "DOCS" / "DEEP" / "DEEPER");
   fs::create_directories(root / "EMPTY");
   WriteFileBytes(root / "DOCS" / "A.TXT", "0123456789");
-  WriteFileBytes(root / "Read me first.txt", kLongText);
+  WriteFileBytes(root / "DOCS" / "DEEP" / "DEEPER" / "LOG.TXT", TextBytes(5000));
+  WriteFileBytes(root / "DOCS" / "NOTHING.DAT", "");
+  WriteFileBytes(root / "Read me first.txt", TextBytes(20000));
+  WriteFileBytes(root / "NOISE.BIN", NoiseBytes(3000, 7));
+  WriteFileBytes(root / "UPDATE.MSU", TextBytes(4000));
   WriteFileBytes(root / "ro.dat", "fixed");
+  for (const auto& item : fs::recursive_directory_iterator(root)) {
+    if (item.is_regular_file()) SetModified(item.path(), kTreeTime);
+  }
   fs::permissions(root / "ro.dat", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                   fs::perm_options::remove);
-  // Only files: not every platform lets a directory's time be set.
-  for (const char* name : {"DOCS/A.TXT", "Read me first.txt", "ro.dat"}) SetTime(root / name);
 }
 
-packwriter::DosTimes DosTimesOf(const fs::path& path) {
-  const auto written = std::chrono::file_clock::to_sys(fs::last_write_time(path));
-  return moltpack::DosTimesFromUnix(std::chrono::floor<std::chrono::seconds>(written).time_since_epoch().count());
+// What unpacking must give back: the tree, each time as the pack holds it,
+// in whole two seconds (or --time where given).
+std::map<std::string, DiskItem> Expected(const fs::path& root, std::optional<std::int64_t> time = std::nullopt) {
+  std::map<std::string, DiskItem> items = DescribeTree(root);
+  for (auto& [path, item] : items) item.modified = time ? *time : item.modified - item.modified % 2;
+  return items;
 }
 
-// The program's path with the separators of the platform: the Windows
-// command interpreter takes a leading '/' for an option.
-std::string Program() { return fs::path(MOLT_PACK_PROGRAM).make_preferred().string(); }
-
-// Runs a command line through the shell. The Windows command interpreter
-// drops the first and the last quote of a line that holds more than two, so
-// there the line gets an extra pair.
-int RunShell(const std::string& command) {
-#ifdef _WIN32
-  return std::system(("\"" + command + "\"").c_str());
-#else
-  return std::system(command.c_str());
-#endif
+// stem, number, tail: a name per run of a table.
+std::string Numbered(const char* stem, int number, const char* tail) {
+  std::string name = stem;
+  name += std::to_string(number);
+  name += tail;
+  return name;
 }
 
-int RunMoltPack(const std::string& arguments, const std::string& errorFile) {
-  const int status = RunShell("\"" + Program() + "\" " + arguments + " 2>\"" + errorFile + "\"");
-#ifdef WEXITSTATUS
-  return WEXITSTATUS(status);
-#else
-  return status;
-#endif
+struct RoundTripCase {
+  std::string name;
+  std::string options;
+  bool list = false;  // unpack through a list file
+};
+
+std::vector<RoundTripCase> RoundTripCases() {
+  std::vector<RoundTripCase> cases = {
+      {"defaults", ""},
+      {"verified", "--verify"},
+      {"everything stored", "--store \"*\""},
+      {"smallest volumes, each smaller than a record", "--volume-size 65 --verify", true},
+      {"volumes of a few records", "--volume-size 300", true},
+      {"one thread", "--jobs 1"},
+  };
+  for (int level = 0; level <= moltpack::HighestLevel(); ++level) {
+    cases.push_back({"level " + std::to_string(level), "--level " + std::to_string(level)});
+  }
+  return cases;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-TEST(MoltPackScan, ListsTheTreeSortedWithNamesTimesAndAttributes) {
+TEST(MoltPackProgram, TreesComeBackWholeThroughTheExtractor) {
   TempDir dir;
   MakeTree(dir.path() / "src");
-  packwriter::Pack pack;
-  pack.root = moltpack::ScanTree(dir.path() / "src", {});
-  const std::vector<packwriter::ListedRecord> records =
-      packwriter::ListRecords(packwriter::StreamFromVolumes(packwriter::BuildVolumes(pack)));
-
-  ASSERT_EQ(records.size(), 5u);
-  const char* paths[] = {"DOCS", "DOCS/A.TXT", "EMPTY", "Read me first.txt", "ro.dat"};
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    EXPECT_EQ(records[i].path, paths[i]);
-    const bool isDirectory = records[i].kind == packwriter::Entry::Kind::kDirectory;
-    const packwriter::DosTimes expected =
-        isDirectory ? DosTimesOf(dir.path() / "src" / paths[i]) : moltpack::DosTimesFromUnix(kTreeTime);
-    EXPECT_EQ(records[i].times.lastWriteDate, expected.lastWriteDate) << paths[i];
-    EXPECT_EQ(records[i].times.lastWriteTime, expected.lastWriteTime) << paths[i];
-    EXPECT_EQ(records[i].times.creationDate, expected.lastWriteDate) << paths[i];
-    EXPECT_EQ(records[i].times.creationTime, expected.lastWriteTime) << paths[i];
-    EXPECT_EQ(records[i].times.lastAccessDate, expected.lastWriteDate) << paths[i];
+  const std::map<std::string, DiskItem> expected = Expected(dir.path() / "src");
+  int run = 0;
+  for (const RoundTripCase& c : RoundTripCases()) {
+    SCOPED_TRACE(c.name);
+    const std::string format = dir / Numbered("p", ++run, "-%d.dat");
+    const std::string list = dir / Numbered("l", run, ".txt");
+    const std::string arguments = c.options +
+                                  (c.list ? " --list " + Quoted(list) : "") + " " + Quoted(format) + " " +
+                                  Quoted(dir / "src");
+    ASSERT_EQ(RunMoltPack(arguments, dir / "err.txt"), 0) << ReadFileBytes(dir / "err.txt");
+    EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "") << "no progress line when standard error is no terminal";
+    const fs::path out = dir.path() / Numbered("out", run, "");
+    ASSERT_EQ(Extract(c.list ? "@" + list : format, out), 0);
+    EXPECT_EQ(DescribeTree(out), expected);
   }
-  EXPECT_EQ(records[1].times.lastWriteDate, (28 << 9) | (3 << 5) | 15);
-  EXPECT_EQ(records[1].times.lastWriteTime, (13 << 11) | (45 << 5) | 15);
-  EXPECT_EQ(records[0].kind, packwriter::Entry::Kind::kDirectory);
-  EXPECT_EQ(records[2].size, 4u);  // an empty directory holds its end tag only
-
-  const packwriter::ListedRecord& small = records[1];
-  EXPECT_EQ(small.flags, 0) << "10 bytes do not shrink, so they are stored";
-  EXPECT_EQ(small.packedData, "0123456789");
-  EXPECT_EQ(small.crc, packwriter::Crc32("0123456789"));
-
-  const packwriter::ListedRecord& text = records[3];
-  EXPECT_EQ(text.flags, molt::ENTRY_LONG_NAME | molt::ENTRY_DEFLATED);
-  EXPECT_EQ(text.shortName, "README~1.TXT");
-  EXPECT_EQ(text.size, kLongText.size());
-  EXPECT_LT(text.packedSize, kLongText.size());
-  EXPECT_EQ(packwriter::InflateRaw(text.packedData), kLongText);
-  EXPECT_EQ(text.crc, packwriter::Crc32(kLongText));
-
-  EXPECT_EQ(records[4].shortName, "RO.DAT") << "an 8.3 name once upper-cased";
-  EXPECT_EQ(records[4].longName, "ro.dat");
-  EXPECT_EQ(records[4].attributes & 0x01, 0x01) << "read-only";
-  EXPECT_EQ(small.attributes & 0x01, 0);
 }
 
-TEST(MoltPackScan, RefusesNamesThatCollideOnCaseInsensitiveDisks) {
+TEST(MoltPackProgram, SameTreeAndOptionsGiveTheSameBytesWhateverTheThreads) {
   TempDir dir;
-  fs::create_directories(dir.path() / "src");
-  WriteFileBytes(dir.path() / "src" / "readme.txt", "a");
-  WriteFileBytes(dir.path() / "src" / "README.TXT", "b");
-  const auto count = std::distance(fs::directory_iterator(dir.path() / "src"), fs::directory_iterator{});
-  if (count != 2) GTEST_SKIP() << "this file system does not tell the two names apart";
-  EXPECT_THROW(moltpack::ScanTree(dir.path() / "src", {}), std::runtime_error);
+  MakeTree(dir.path() / "src");
+  WriteFileBytes(dir.path() / "src" / "LARGE.TXT", TextBytes(moltpack::kWholeFileLimit + 1));
+  for (const std::string options : {"", "--volume-size 5000", "--level 9"}) {
+    SCOPED_TRACE(options);
+    std::vector<std::vector<std::string>> packs;
+    for (const char* jobs : {"1", "2", "7"}) {
+      const std::string format = dir / (std::string("j") + jobs + "-%d.dat");
+      ASSERT_EQ(RunMoltPack(options + " --jobs " + jobs + " " + Quoted(format) + " " + Quoted(dir / "src"),
+                            dir / "err.txt"),
+                0)
+          << ReadFileBytes(dir / "err.txt");
+      packs.push_back(ReadVolumes(format));
+    }
+    EXPECT_TRUE(SameBytes(packs[1], packs[0]));
+    EXPECT_TRUE(SameBytes(packs[2], packs[0]));
+  }
 }
 
-TEST(MoltPackCommandLine, ParsesOptionsAndRefusesBadOnes) {
-  const moltpack::CommandLine line =
-      moltpack::ParseCommandLine({"--store", "--level", "9", "--volume-size", "4096", "--list", "l.txt", "p%d", "src"});
-  EXPECT_TRUE(line.store);
-  EXPECT_EQ(line.level, 9);
-  EXPECT_EQ(line.volumeSize, 4096u);
+TEST(MoltPackProgram, AFailedRunLeavesTheEarlierPackAndNoTemporaryFiles) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  ASSERT_EQ(RunMoltPack("--list " + Quoted(dir / "list.txt") + " " + Quoted(dir / "p.dat") + " " + Quoted(dir / "src"),
+                        dir / "err.txt"),
+            0);
+  const std::string before = ReadFileBytes(dir / "p.dat");
+  const std::string listBefore = ReadFileBytes(dir / "list.txt");
+  // A set needs a number in its name: this run fails once volume 2 begins,
+  // after volume 1 was written.
+  EXPECT_EQ(RunMoltPack("--volume-size 200 --list " + Quoted(dir / "list.txt") + " " + Quoted(dir / "p.dat") + " " +
+                            Quoted(dir / "src"),
+                        dir / "err.txt"),
+            1);
+  EXPECT_NE(ReadFileBytes(dir / "err.txt").find("p.dat: "), std::string::npos) << ReadFileBytes(dir / "err.txt");
+  EXPECT_EQ(ReadFileBytes(dir / "p.dat"), before);
+  EXPECT_EQ(ReadFileBytes(dir / "list.txt"), listBefore);
+  EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(MoltPackProgram, VolumesOfAnEarlierLongerPackAreRemoved) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  const std::string format = dir / "v%02d.dat";
+  ASSERT_EQ(RunMoltPack("--volume-size 500 " + Quoted(format) + " " + Quoted(dir / "src"), dir / "err.txt"), 0);
+  const std::size_t longer = VolumePaths(format).size();
+  // Not a volume: stays, and ends the search.
+  const std::string stranger = packwriter::FormatVolumeName(format, static_cast<unsigned>(longer + 1));
+  WriteFileBytes(stranger, "not a volume");
+
+  ASSERT_EQ(RunMoltPack("--volume-size 3000 " + Quoted(format) + " " + Quoted(dir / "src"), dir / "err.txt"), 0);
+  const std::size_t shorter = VolumePaths(format).size();
+  ASSERT_LT(shorter, longer);
+  for (std::size_t k = shorter + 1; k <= longer; ++k) {
+    EXPECT_FALSE(fs::exists(packwriter::FormatVolumeName(format, static_cast<unsigned>(k)))) << k;
+  }
+  EXPECT_TRUE(fs::exists(stranger));
+  ASSERT_EQ(Extract(format, dir.path() / "out"), 0);
+}
+
+TEST(MoltPackProgram, ListFileNamesTheVolumesInOrder) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  const std::string format = dir / "v%02d.dat";
+  ASSERT_EQ(RunMoltPack("--volume-size 3000 --list " + Quoted(dir / "list.txt") + " " + Quoted(format) + " " +
+                            Quoted(dir / "src"),
+                        dir / "err.txt"),
+            0);
+  std::string expected;
+  for (const std::string& path : VolumePaths(format)) {
+    EXPECT_LE(fs::file_size(path), 3000u);
+    expected += path + "\n";
+  }
+  EXPECT_EQ(ReadFileBytes(dir / "list.txt"), expected);
+}
+
+struct FailureCase {
+  const char* name;
+  std::string arguments;  // <pack> and <src> stand for the pack path and the tree
+  int exitCode;
+  const char* message;  // a part of the one line on standard error
+};
+
+TEST(MoltPackProgram, FailuresExitWithACodeAndOneLine) {
+  const FailureCase cases[] = {
+      {"no arguments", "", 2, "expected PACK-PATH and SOURCE-DIR"},
+      {"unknown option", "--bogus <pack> <src>", 2, "unknown option --bogus"},
+      {"level out of range", "--level 13 <pack> <src>", 2, "--level 13"},
+      {"volume below the minimum", "--volume-size 64 <pack>%d <src>", 2, "at least 65"},
+      {"volume of 4 GiB", "--volume-size 4294967296 <pack>%d <src>", 2, "above 4294967295"},
+      {"mask without a value", "--mask ABC <pack> <src>", 2, "PATTERN=VALUE"},
+      {"mask above 32 bits", "--mask A=0x100000000 <pack> <src>", 2, "32 bits"},
+      {"bad time", "--time 2008-02-30T00:00:00Z <pack> <src>", 2, "--time"},
+      {"no jobs", "--jobs 0 <pack> <src>", 2, "--jobs"},
+      {"--store as the old switch", "--store <pack> <src>", 2, "--store '*'"},
+      {"missing source", "<pack> <src>/missing", 1, "missing"},
+      {"bad name format", "<pack>%s <src>", 1, "<pack>%s: "},
+      {"set without a number in the name", "--volume-size 100 <pack> <src>", 1, "<pack>: "},
+      {"unwritable pack", "<src>/../missing/p.dat <src>", 1, "p.dat: "},
+      {"pack inside the tree", "<src>/p%d.dat <src>", 1, "inside the folder being packed"},
+      {"pack over a source file", "<src>/ro.dat <src>", 1, "inside the folder being packed"},
+      {"list inside the tree", "--list <src>/DOCS/l.txt <pack> <src>", 1, "inside the folder being packed"},
+  };
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  const std::string sourceBefore = ReadFileBytes(dir.path() / "src" / "ro.dat");
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string arguments = c.arguments;
+    std::string message = c.message;
+    for (const auto& [word, path] : {std::pair{std::string("<pack>"), dir / "out"}, std::pair{std::string("<src>"), dir / "src"}}) {
+      for (std::string* text : {&arguments, &message}) {
+        for (std::size_t at = text->find(word); at != std::string::npos; at = text->find(word, at + path.size())) {
+          text->replace(at, word.size(), path);
+        }
+      }
+    }
+    EXPECT_EQ(RunMoltPack(arguments, dir / "err.txt"), c.exitCode);
+    const std::string error = ReadFileBytes(dir / "err.txt");
+    EXPECT_EQ(error.rfind("molt-pack: ", 0), 0u) << error;
+    EXPECT_NE(error.find(message), std::string::npos) << error;
+    const std::size_t lines = static_cast<std::size_t>(std::count(error.begin(), error.end(), '\n'));
+    EXPECT_EQ(lines, c.exitCode == 2 ? 2u : 1u) << "one line, and a hint after a usage error: " << error;
+  }
+  EXPECT_EQ(ReadFileBytes(dir.path() / "src" / "ro.dat"), sourceBefore);
+  EXPECT_FALSE(fs::exists(dir.path() / "src" / "p1.dat"));
+  EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+TEST(MoltPackProgram, HelpAndVersionGoToStandardOutput) {
+  TempDir dir;
+  EXPECT_EQ(RunShell(Quoted(Program()) + " --help >" + Quoted(dir / "out.txt")), 0);
+  const std::string help = ReadFileBytes(dir / "out.txt");
+  for (const char* part : {"usage: molt-pack [OPTION]... PACK-PATH SOURCE-DIR", "--volume-size", "from 65",
+                           "Exit status: 0 success, 1 failure, 2 a usage error", "Examples:", "--store '*'",
+                           "SOURCE_DATE_EPOCH"}) {
+    EXPECT_NE(help.find(part), std::string::npos) << part;
+  }
+  EXPECT_EQ(RunShell(Quoted(Program()) + " --version >" + Quoted(dir / "out.txt")), 0);
+  EXPECT_NE(ReadFileBytes(dir / "out.txt").find("zlib "), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// The command line, parsed
+
+TEST(MoltPackCommandLine, TakesEveryOption) {
+  const moltpack::CommandLine line = moltpack::ParseCommandLine(
+      {"--store", "*.a", "--store=*.b", "--mask", "X*=0x10", "--mask", "Y=12", "--level", "1", "--volume-size", "65",
+       "--list", "l.txt", "--time", "2008-03-15T13:45:30Z", "--codepage", "932", "--path-budget", "100",
+       "--refuse-long-paths", "--jobs", "3", "--verify", "--quiet", "p%d", "src"});
+  EXPECT_EQ(line.scan.storePatterns, (std::vector<std::string>{"*.a", "*.b"}));
+  EXPECT_EQ(line.scan.masks, (std::vector<std::pair<std::string, std::uint32_t>>{{"X*", 16}, {"Y", 12}}));
+  EXPECT_EQ(line.level, 1);
+  EXPECT_EQ(line.volumeSize, 65u);
   EXPECT_EQ(line.listFile, "l.txt");
+  EXPECT_EQ(line.scan.fixedTime, kTreeTime);
+  EXPECT_EQ(line.scan.codePage, 932);
+  EXPECT_EQ(line.scan.pathBudget, 100u);
+  EXPECT_TRUE(line.scan.refuseLongPaths);
+  EXPECT_EQ(line.jobs, 3u);
+  EXPECT_TRUE(line.verify);
+  EXPECT_TRUE(line.quiet);
   EXPECT_EQ(line.packPath, "p%d");
   EXPECT_EQ(line.sourceDir, "src");
-  EXPECT_TRUE(moltpack::ParseCommandLine({"--help"}).help);
+}
 
+TEST(MoltPackCommandLine, DefaultsAndTheEnvironmentsTime) {
+  const moltpack::CommandLine line = moltpack::ParseCommandLine({"p", "s"});
+  EXPECT_EQ(line.level, moltpack::DefaultLevel());
+  EXPECT_EQ(line.scan.storePatterns, (std::vector<std::string>{"*.msu", "*.cab", "*.zip"}));
+  EXPECT_EQ(line.volumeSize, 0u);
+  EXPECT_GE(line.jobs, 1u);
+  EXPECT_FALSE(line.scan.fixedTime);
+
+  EXPECT_EQ(moltpack::ParseCommandLine({"p", "s"}, "1205588730").scan.fixedTime, kTreeTime);
+  EXPECT_EQ(moltpack::ParseCommandLine({"--time", "2000-01-01T00:00:00Z", "p", "s"}, "1205588730").scan.fixedTime,
+            946684800) << "--time before SOURCE_DATE_EPOCH";
+  EXPECT_THROW(moltpack::ParseCommandLine({"p", "s"}, "12x"), moltpack::UsageError);
+  EXPECT_THROW(moltpack::ParseCommandLine({"p", "s"}, ""), moltpack::UsageError);
+}
+
+TEST(MoltPackCommandLine, RefusesWhatItCannotTake) {
   const std::vector<std::vector<std::string>> bad = {
-      {},          {"only-one"},           {"a", "b", "c"},          {"--level", "10", "p", "s"},
-      {"--level"}, {"--level", "-1", "p", "s"}, {"--volume-size", "0", "p", "s"},
-      {"--volume-size", "99999999999", "p", "s"}, {"--bogus", "p", "s"},
+      {},
+      {"only-one"},
+      {"a", "b", "c"},
+      {"--level"},
+      {"--level", "-1", "p", "s"},
+      {"--level", "13", "p", "s"},
+      {"--volume-size", "64", "p", "s"},
+      {"--volume-size", "4294967296", "p", "s"},
+      {"--mask", "=1", "p", "s"},
+      {"--mask", "A=", "p", "s"},
+      {"--mask", "A=0xG", "p", "s"},
+      {"--mask", "A=4294967296", "p", "s"},
+      {"--time", "2008-03-15 13:45:30", "p", "s"},
+      {"--time", "2008-13-01T00:00:00Z", "p", "s"},
+      {"--time", "2008-03-15T24:00:00Z", "p", "s"},
+      {"--jobs", "0", "p", "s"},
+      {"--codepage", "65536", "p", "s"},
+      {"--verify=yes", "p", "s"},
+      {"--bogus", "p", "s"},
   };
   for (const std::vector<std::string>& arguments : bad) {
     EXPECT_THROW(moltpack::ParseCommandLine(arguments), moltpack::UsageError) << testing::PrintToString(arguments);
   }
 }
 
-TEST(MoltPackProgram, PacksATreeIntoASingleVolume) {
-  TempDir dir;
-  MakeTree(dir.path() / "src");
-  ASSERT_EQ(RunMoltPack(Quoted(dir / "package.dat") + " " + Quoted(dir / "src"), dir / "err.txt"), 0)
-      << ReadFileBytes(dir / "err.txt");
-  const std::string volume = ReadFileBytes(dir / "package.dat");
-
-  packwriter::Pack expected;
-  expected.root = moltpack::ScanTree(dir.path() / "src", {});
-  EXPECT_EQ(volume, packwriter::BuildVolumes(expected).at(0));
-
-  // Same tree, same bytes.
-  ASSERT_EQ(RunMoltPack(Quoted(dir / "again.dat") + " " + Quoted(dir / "src"), dir / "err.txt"), 0);
-  EXPECT_EQ(ReadFileBytes(dir / "again.dat"), volume);
-}
-
-TEST(MoltPackProgram, StoreLeavesEveryFileUncompressed) {
-  TempDir dir;
-  MakeTree(dir.path() / "src");
-  ASSERT_EQ(RunMoltPack("--store " + Quoted(dir / "p.dat") + " " + Quoted(dir / "src"), dir / "err.txt"), 0);
-  for (const packwriter::ListedRecord& record :
-       packwriter::ListRecords(packwriter::StreamFromVolumes({ReadFileBytes(dir / "p.dat")}))) {
-    EXPECT_EQ(record.flags & molt::ENTRY_DEFLATED, 0) << record.path;
+TEST(MoltPackCommandLine, ReadsUtcTimes) {
+  EXPECT_EQ(moltpack::ParseUtcTime("1970-01-01T00:00:00Z"), 0);
+  EXPECT_EQ(moltpack::ParseUtcTime("2008-03-15T13:45:30Z"), kTreeTime);
+  EXPECT_EQ(moltpack::ParseUtcTime("2000-02-29T00:00:01Z"), 951782401);
+  for (const char* bad : {"2001-02-29T00:00:00Z", "2008-03-15T13:45:30", "2008-03-15T13:45:60Z", "08-03-15T13:45:30Z",
+                          "2008-3-15T13:45:30Z", "2008-03-15t13:45:30Z", ""}) {
+    EXPECT_FALSE(moltpack::ParseUtcTime(bad)) << bad;
   }
-}
-
-TEST(MoltPackProgram, SplitsIntoNumberedVolumesWithAList) {
-  TempDir dir;
-  MakeTree(dir.path() / "src");
-  ASSERT_EQ(RunMoltPack("--volume-size 100 --list " + Quoted(dir / "list.txt") + " " + Quoted(dir / "v%02d.dat") +
-                            " " + Quoted(dir / "src"),
-                        dir / "err.txt"),
-            0)
-      << ReadFileBytes(dir / "err.txt");
-
-  std::vector<std::string> volumes;
-  std::string expectedList;
-  for (int n = 1; fs::exists(dir / ("v" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".dat")); ++n) {
-    const std::string path = dir / ("v" + std::string(n < 10 ? "0" : "") + std::to_string(n) + ".dat");
-    volumes.push_back(ReadFileBytes(path));
-    EXPECT_LE(volumes.back().size(), 100u);
-    expectedList += path + "\n";
-  }
-  ASSERT_GT(volumes.size(), 2u);
-  EXPECT_EQ(ReadFileBytes(dir / "list.txt"), expectedList);
-
-  packwriter::Pack single;
-  single.root = moltpack::ScanTree(dir.path() / "src", {});
-  EXPECT_EQ(packwriter::StreamFromVolumes(volumes), packwriter::BuildStream(single.root).bytes);
-}
-
-struct FailureCase {
-  const char* name;
-  std::string arguments;  // PACK and SRC stand for the pack path and the tree
-  int exitCode;
-};
-
-TEST(MoltPackProgram, FailuresExitWithACodeAndAMessage) {
-  const FailureCase cases[] = {
-      {"no arguments", "", 2},
-      {"unknown option", "--bogus PACK SRC", 2},
-      {"level out of range", "--level 12 PACK SRC", 2},
-      {"missing source", "PACK SRC/missing", 1},
-      {"bad name format", "PACK%s SRC", 1},
-      {"volume too small", "--volume-size 64 PACK%d SRC", 1},
-      {"set without a number in the name", "--volume-size 100 PACK SRC", 1},
-      {"unwritable pack", "SRC/missing/p.dat SRC", 1},
-  };
-  TempDir dir;
-  MakeTree(dir.path() / "src");
-  for (const FailureCase& c : cases) {
-    std::string arguments = c.arguments;
-    for (const auto& [word, path] : {std::pair{std::string("PACK"), dir / "out"}, std::pair{std::string("SRC"), dir / "src"}}) {
-      for (std::size_t at = arguments.find(word); at != std::string::npos; at = arguments.find(word, at + path.size())) {
-        arguments.replace(at, word.size(), path);
-      }
-    }
-    EXPECT_EQ(RunMoltPack(arguments, dir / "err.txt"), c.exitCode) << c.name;
-    EXPECT_NE(ReadFileBytes(dir / "err.txt").find("molt-pack: "), std::string::npos) << c.name;
-  }
-}
-
-TEST(MoltPackProgram, HelpGoesToStandardOutput) {
-  TempDir dir;
-  EXPECT_EQ(RunShell("\"" + Program() + "\" --help >\"" + (dir / "out.txt") + "\""), 0);
-  EXPECT_NE(ReadFileBytes(dir / "out.txt").find("usage: molt-pack"), std::string::npos);
 }
 
 }  // namespace

@@ -1,72 +1,127 @@
 // molt-pack: packs a directory tree into a pack the extractor reads.
-#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
-#include <fstream>
 #include <iostream>
-#include <set>
 
 #include "command_line.h"
+#include "compressor.h"
+#include "disk_volumes.h"
+#include "failure.h"
+#include "pack_output.h"
 #include "pack_writer.h"
+#include "progress.h"
+#include "staged_output.h"
+#include "system_files.h"
 #include "tree_scan.h"
+#include "verify.h"
+#include "volume_sink.h"
 
 namespace {
 
+namespace fs = std::filesystem;
+using namespace moltpack;
+
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
-constexpr std::uint64_t kVolumeFileMax = 0xFFFFFFFFu;  // the reader keeps a volume's size in 32 bits
 
-packwriter::Pack DescribePack(const moltpack::CommandLine& line) {
-  packwriter::Pack pack;
-  pack.root = moltpack::ScanTree(line.sourceDir, {line.store, line.level});
-  if (line.volumeSize != 0) {
-    pack.isSet = true;
-    pack.maxVolumeSize = line.volumeSize;
-  }
-  return pack;
+#ifndef MOLT_PACK_VERSION
+#define MOLT_PACK_VERSION "(unversioned)"
+#endif
+
+std::optional<std::string> Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
 }
 
-void WriteVolumes(const moltpack::CommandLine& line, const packwriter::Pack& pack) {
-  const std::vector<std::string> volumes = packwriter::BuildVolumes(pack);
-  std::vector<std::string> paths;
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    if (volumes[i].size() > kVolumeFileMax) throw packwriter::Error("a volume would reach 4 GiB: use --volume-size");
-    paths.push_back(packwriter::FormatVolumeName(line.packPath, static_cast<unsigned>(i + 1)));
+// A PACK-PATH that names no volume fails before anything is scanned.
+std::string FirstVolumeName(const std::string& packPath) {
+  try {
+    return packwriter::FormatVolumeName(packPath, 1);
+  } catch (const packwriter::Error& error) {
+    throw Failure(packPath, error.what());
   }
-  if (std::set<std::string>(paths.begin(), paths.end()).size() != paths.size()) {
-    throw packwriter::Error("PACK-PATH needs a '%d' to name " + std::to_string(paths.size()) + " volumes");
-  }
-  for (std::size_t i = 0; i < volumes.size(); ++i) {
-    std::ofstream out(paths[i], std::ios::binary | std::ios::trunc);
-    out.write(volumes[i].data(), static_cast<std::streamsize>(volumes[i].size()));
-    out.close();
-    if (!out) throw packwriter::Error("cannot write '" + paths[i] + "'");
-  }
-  if (line.listFile) {
-    std::ofstream list(*line.listFile, std::ios::binary | std::ios::trunc);
-    list << packwriter::ListFileText(paths);
-    list.close();
-    if (!list) throw packwriter::Error("cannot write '" + *line.listFile + "'");
-  }
+}
+
+void WriteListFile(StagedOutput& staged, const std::string& path, const std::vector<std::string>& volumes) {
+  const std::string text = packwriter::ListFileText(volumes);
+  staged.File(staged.Stage(path)).Append(text.data(), text.size());
+}
+
+// Reads the staged volumes back through a list file of their temporary names.
+void Verify(StagedOutput& staged, const DiskVolumes& volumes, const std::vector<SourceEntry>& tree,
+            ProgressLine& progress) {
+  std::vector<std::string> temporary;
+  for (const fs::path& path : volumes.TemporaryPaths()) temporary.push_back(path.string());
+  fs::path listPath;
+  std::unique_ptr<WritableFile> list = staged.Scratch(volumes.Names().front(), listPath);
+  const std::string text = packwriter::ListFileText(temporary);
+  list->Append(text.data(), text.size());
+  list->Close();
+  progress.Start("verifying", ContentBytes(tree));
+  std::string listArgument = "@";
+  listArgument += listPath.string();
+  VerifyPack(listArgument, tree, [&progress](std::uint64_t done) { progress.Update(done); });
+  staged.RemoveScratch(listPath);
+}
+
+void Run(const CommandLine& line, ProgressLine& progress) {
+  const std::string firstVolume = FirstVolumeName(line.packPath);
+  RefuseOutputInside(firstVolume, line.sourceDir);
+  if (line.listFile) RefuseOutputInside(*line.listFile, line.sourceDir);
+
+  const std::vector<SourceEntry> tree = ScanSourceTree(line.sourceDir, line.scan, [&line](const std::string& text) {
+    if (!line.quiet) std::cerr << "molt-pack: warning: " << text << "\n";
+  });
+
+  StagedOutput staged(line.sourceDir);
+  DiskVolumes volumes(staged, line.packPath);
+  VolumeLayout layout;
+  layout.isSet = line.volumeSize != 0;
+  if (layout.isSet) layout.maxVolumeSize = line.volumeSize;
+  VolumeSink sink(layout, volumes, line.packPath);
+
+  OutputOptions options;
+  options.level = line.level;
+  options.jobs = line.jobs;
+  options.spools.create = [&staged, &firstVolume](fs::path& path) { return staged.Scratch(firstVolume, path); };
+  options.spools.remove = [&staged](const fs::path& path) { staged.RemoveScratch(path); };
+  options.progress = [&progress](std::uint64_t done) { progress.Update(done); };
+  progress.Start("packing", ContentBytes(tree));
+  WritePackStream(tree, sink, options);
+  sink.Finish();
+
+  if (line.listFile) WriteListFile(staged, *line.listFile, volumes.Names());
+  if (line.verify) Verify(staged, volumes, tree, progress);
+  staged.Commit();
+  progress.Clear();
+  RemoveStaleVolumes(line.packPath, static_cast<unsigned>(volumes.Names().size()));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  moltpack::CommandLine line;
+  CommandLine line;
   try {
-    line = moltpack::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-  } catch (const moltpack::UsageError& error) {
-    std::cerr << "molt-pack: " << error.message << "\n" << moltpack::kUsage;
+    line = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), Environment("SOURCE_DATE_EPOCH"));
+  } catch (const UsageError& error) {
+    std::cerr << "molt-pack: " << error.message << "\n" << kUsageHint;
     return kExitUsage;
   }
   if (line.help) {
-    std::cout << moltpack::kUsage;
+    std::cout << UsageText();
     return 0;
   }
+  if (line.version) {
+    std::cout << "molt-pack " MOLT_PACK_VERSION "\n" << CompressionLibraries() << "\n";
+    return 0;
+  }
+  ReportFileSizeLimitAsError();
+  ProgressLine progress(stderr, !line.quiet && StandardErrorIsTerminal());
   try {
-    packwriter::FormatVolumeName(line.packPath, 1);  // a bad PACK-PATH fails before the scan
-    WriteVolumes(line, DescribePack(line));
+    Run(line, progress);
   } catch (const std::exception& error) {
+    progress.Clear();
     std::cerr << "molt-pack: " << error.what() << "\n";
     return kExitFailure;
   }

@@ -1,0 +1,160 @@
+// molt-pack on POSIX systems: memory that does not grow with a file, a
+// file-size limit reported as a failure, source files that are no longer
+// what the scan saw, SOURCE_DATE_EPOCH and the progress line on a terminal.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "failure.h"
+#include "molt_pack_fixture.h"
+#include "pack_writer.h"
+#include "support/temp_dir.h"
+#include "system_files.h"
+
+namespace {
+
+using namespace molt_pack_test;
+using testing_support::ReadFileBytes;
+using testing_support::TempDir;
+using testing_support::WriteFileBytes;
+
+struct ChildRun {
+  int exitCode = -1;  // -1 when it ended by a signal
+  int signal = 0;
+  long peakKiB = 0;   // its largest resident set
+};
+
+// Runs molt-pack in a child with `arguments`, standard error into
+// `errorFile`, after `prepare` ran in the child.
+ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& errorFile, void (*prepare)() = nullptr) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (prepare != nullptr) prepare();
+    const int error = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(error, STDERR_FILENO);
+    std::vector<char*> argv{const_cast<char*>(MOLT_PACK_PROGRAM)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(MOLT_PACK_PROGRAM, argv.data());
+    ::_exit(127);
+  }
+  ChildRun run;
+  int status = 0;
+  struct rusage usage {};
+  if (::wait4(child, &status, 0, &usage) != child) return run;
+  if (WIFEXITED(status)) run.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
+  run.peakKiB = usage.ru_maxrss;
+  return run;
+}
+
+void LimitFileSize() {
+  const struct rlimit limit = {256 * 1024, 256 * 1024};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TEST(MoltPackPosix, AFileSizeLimitIsAFailureThatLeavesTheEarlierPack) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "src");
+  WriteFileBytes(dir.path() / "src" / "SMALL.TXT", "small");
+  ASSERT_EQ(RunChild({dir / "p%d.dat", dir / "src"}, dir / "err.txt").exitCode, 0);
+  const std::string before = ReadFileBytes(dir / "p1.dat");
+  WriteFileBytes(dir.path() / "src" / "NOISE.BIN", NoiseBytes(1 << 20, 5));
+
+  const ChildRun run = RunChild({dir / "p%d.dat", dir / "src"}, dir / "err.txt", LimitFileSize);
+  EXPECT_EQ(run.signal, 0) << "ended by signal " << run.signal;
+  EXPECT_EQ(run.exitCode, 1);
+  EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "molt-pack: " + (dir / "p1.dat") + ": cannot write: File too large\n");
+  EXPECT_EQ(ReadFileBytes(dir / "p1.dat"), before);
+  EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+struct SwapCase {
+  const char* name;
+  void (*swap)(const fs::path& file);
+  const char* reason;
+};
+
+// The file at a scanned name is opened without following a link there, and
+// without waiting on a FIFO; other changes since the scan are the pack
+// stream test's.
+TEST(MoltPackPosix, ASourceFileIsOpenedOnlyAsTheFileTheScanSaw) {
+  const SwapCase cases[] = {
+      {"the file", [](const fs::path&) {}, ""},
+      {"a link to a file",
+       [](const fs::path& file) {
+         fs::remove(file);
+         fs::create_symlink(file.parent_path() / "OTHER", file);
+       },
+       "has become a symbolic link since the scan"},
+      {"a FIFO",
+       [](const fs::path& file) {
+         fs::remove(file);
+         ::mkfifo(file.c_str(), 0644);
+       },
+       "is no longer a regular file"},
+  };
+  for (const SwapCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    WriteFileBytes(dir.path() / "OTHER", "0123456789");
+    WriteFileBytes(dir.path() / "FILE", "0123456789");
+    c.swap(dir.path() / "FILE");
+    std::string failure;
+    try {
+      moltpack::SourceFile file(dir.path() / "FILE", 10);
+      char bytes[10];
+      file.Read(bytes, sizeof bytes);
+      file.ExpectEnd();
+    } catch (const moltpack::Failure& error) {
+      failure = error.what();
+    }
+    EXPECT_EQ(failure, *c.reason == '\0' ? "" : (dir / "FILE") + ": " + c.reason);
+  }
+}
+
+// Everything the child writes to its terminal until it ends.
+std::string RunOnTerminal(const std::vector<std::string>& arguments) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    std::vector<char*> argv{const_cast<char*>(MOLT_PACK_PROGRAM)};
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(MOLT_PACK_PROGRAM, argv.data());
+    ::_exit(127);
+  }
+  std::string output;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;  // EIO once the child's side is closed
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ::close(terminal);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+  return output;
+}
+
+TEST(MoltPackPosix, AProgressLineOnATerminalUnlessQuiet) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "src");
+  WriteFileBytes(dir.path() / "src" / "TEXT.TXT", TextBytes(3 << 20));
+  const std::string shown = RunOnTerminal({dir / "p%d.dat", dir / "src"});
+  EXPECT_NE(shown.find("\rpacking "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" MiB of 3.0 MiB"), std::string::npos) << shown;
+  EXPECT_EQ(shown.back(), '\r') << "the line is erased at the end";
+  EXPECT_EQ(RunOnTerminal({"--quiet", dir / "q%d.dat", dir / "src"}), "");
+}
+
+}  // namespace

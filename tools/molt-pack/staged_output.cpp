@@ -1,0 +1,123 @@
+#include "staged_output.h"
+
+#include <algorithm>
+#include <fstream>
+#include <random>
+#include <set>
+
+#include "core/pack_format.h"
+#include "failure.h"
+#include "pack_writer.h"
+
+namespace moltpack {
+namespace fs = std::filesystem;
+namespace {
+
+fs::path CanonicalOrSelf(const fs::path& path) {
+  std::error_code error;
+  fs::path canonical = fs::weakly_canonical(fs::absolute(path, error), error);
+  return error ? path : canonical;
+}
+
+bool StartsLikeAVolume(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string head(sizeof molt::kSignature, '\0');
+  if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return false;
+  packwriter::Scramble(head);
+  return std::equal(head.begin(), head.end(), std::begin(molt::kSignature),
+                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+}
+
+}  // namespace
+
+StagedOutput::StagedOutput(const fs::path& sourceRoot) : sourceRoot_(sourceRoot) {}
+
+StagedOutput::~StagedOutput() {
+  for (Staged& staged : staged_) {
+    staged.file.reset();
+    if (!committed_) RemoveQuietly(staged.temporaryPath);
+  }
+  for (const fs::path& path : scratch_) RemoveQuietly(path);
+}
+
+std::unique_ptr<WritableFile> StagedOutput::CreateBeside(const fs::path& finalPath, fs::path& temporary) {
+  RefuseOutputInside(finalPath, sourceRoot_);
+  thread_local std::mt19937 random{std::random_device{}()};
+  for (;;) {
+    // Hidden where a leading dot hides, and plainly not the final file.
+    std::string name = ".";
+    name += finalPath.filename().string();
+    name += '.';
+    name += std::to_string(random() % 1000000000u);
+    name += ".tmp";
+    temporary = finalPath.parent_path() / name;
+    auto file = std::make_unique<WritableFile>(temporary, finalPath.string(), WritableFile::Mode::kCreateNew);
+    if (!file->Exists()) return file;
+  }
+}
+
+std::size_t StagedOutput::Stage(const fs::path& finalPath) {
+  Staged staged;
+  staged.finalPath = finalPath;
+  staged.file = CreateBeside(finalPath, staged.temporaryPath);
+  staged_.push_back(std::move(staged));
+  return staged_.size() - 1;
+}
+
+WritableFile& StagedOutput::File(std::size_t index) { return *staged_.at(index).file; }
+
+std::unique_ptr<WritableFile> StagedOutput::Reopen(std::size_t index) const {
+  const Staged& staged = staged_.at(index);
+  return std::make_unique<WritableFile>(staged.temporaryPath, staged.finalPath.string(),
+                                        WritableFile::Mode::kOpenExisting);
+}
+
+const fs::path& StagedOutput::TemporaryPath(std::size_t index) const { return staged_.at(index).temporaryPath; }
+
+std::unique_ptr<WritableFile> StagedOutput::Scratch(const fs::path& near, fs::path& path) {
+  std::unique_ptr<WritableFile> file = CreateBeside(near, path);
+  const std::lock_guard<std::mutex> hold(scratchLock_);
+  scratch_.push_back(path);
+  return file;
+}
+
+void StagedOutput::RemoveScratch(const fs::path& path) {
+  RemoveQuietly(path);
+  const std::lock_guard<std::mutex> hold(scratchLock_);
+  scratch_.erase(std::remove(scratch_.begin(), scratch_.end(), path), scratch_.end());
+}
+
+void StagedOutput::Commit() {
+  for (Staged& staged : staged_) {
+    if (staged.file) staged.file->Close();
+  }
+  for (const Staged& staged : staged_) {
+    MoveIntoPlace(staged.temporaryPath, staged.finalPath, staged.finalPath.string());
+  }
+  committed_ = true;
+}
+
+void RefuseOutputInside(const fs::path& path, const fs::path& root) {
+  const fs::path output = CanonicalOrSelf(path);
+  const fs::path tree = CanonicalOrSelf(root);
+  const auto [treeEnd, outputAt] = std::mismatch(tree.begin(), tree.end(), output.begin(), output.end());
+  // A trailing separator leaves an empty last component in the tree's path.
+  if (treeEnd == tree.end() || (std::next(treeEnd) == tree.end() && treeEnd->empty())) {
+    throw Failure(path.string(), "lies inside the folder being packed, " + root.string());
+  }
+}
+
+std::vector<std::string> RemoveStaleVolumes(const std::string& format, unsigned volumeCount) {
+  std::set<std::string> written;
+  for (unsigned k = 1; k <= volumeCount; ++k) written.insert(packwriter::FormatVolumeName(format, k));
+  std::vector<std::string> removed;
+  for (unsigned k = volumeCount + 1; k <= molt::FILE_NUMBER_MASK; ++k) {
+    const std::string name = packwriter::FormatVolumeName(format, k);
+    if (written.count(name) != 0 || !StartsLikeAVolume(name)) break;
+    RemoveQuietly(name);
+    removed.push_back(name);
+  }
+  return removed;
+}
+
+}  // namespace moltpack
