@@ -49,7 +49,7 @@ using FastDistTable = FastTable<8, 402>;
 // Room after the window for a match that the fast loop starts before the
 // window's end: its longest length and the bytes that its wide stores may
 // write past it.
-inline constexpr std::uint32_t kWindowOverrun = 258 + 30;
+inline constexpr std::uint32_t kWindowOverrun = 258 + 32;
 
 // Why a block was rejected (error 34). Kept so that a rejection can be told
 // apart from the others; every one of them ends the entry alike.

@@ -234,9 +234,14 @@ constexpr std::uint32_t ExtraValue(std::uint64_t bits, std::uint32_t entry) {
 // destination, in the window being filled or in the history half before it.
 // A copy must give what a forward byte-by-byte copy gives: a distance
 // shorter than the length repeats bytes that this copy has just written.
-// These copies move 8 or 16 bytes at a time and may write up to 15 bytes
-// past the match: bytes of the window not yet filled, which the next
-// symbols overwrite and which nothing reads before.
+// These copies move 8 or 16 bytes at a time and may write up to
+// kCopyOverrun bytes past the match: bytes of the window not yet filled,
+// which the next symbols overwrite and which nothing reads before.
+constexpr std::uint32_t kCopyOverrun = 31;
+
+// A step starts before the window's end; its match and what the copy
+// writes past it stay within the room kept after the window.
+static_assert(kWindowSize - 1 + kMaxMatch + kCopyOverrun <= kWindowSize + kWindowOverrun);
 
 void Copy8(std::uint8_t* destination, const std::uint8_t* source) {
   std::uint64_t bytes;
@@ -256,12 +261,17 @@ void Copy16(std::uint8_t* destination, const std::uint8_t* source) {
   const std::uint8_t* source = destination - distance;
   std::uint8_t* const end = destination + length;
   if (distance >= 16) {
-    // Each load reads only bytes already in place.
-    do {
+    // Each load reads only bytes already in place. Most matches are short:
+    // their first 32 bytes go without a test.
+    Copy16(destination, source);
+    Copy16(destination + 16, source + 16);
+    destination += 32;
+    source += 32;
+    while (destination < end) {
       Copy16(destination, source);
       destination += 16;
       source += 16;
-    } while (destination < end);
+    }
   } else if (distance >= 8) {
     do {
       Copy8(destination, source);
