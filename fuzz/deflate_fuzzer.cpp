@@ -1,9 +1,11 @@
 // libFuzzer target: the fuzzer's bytes are the packed data of one deflated
 // entry, decoded in memory through the decoder tests' rig. Whatever the
 // bytes, the decoder ends with 0 or 34, and the same stream decodes alike
-// whether the reader hands it whole buffers (its fast loop runs) or one byte
-// at a time (only the plain loop can): same code, rejection, bytes, CRC-32
-// and place in the stream afterwards. Where zlib reads the stream to its end
+// whether the reader hands it whole buffers (its fast loop runs), blocks of
+// 7 to 17 bytes (the fast loop stops near every block's end and the plain
+// loop takes the symbol that runs on into the next) or one byte at a time
+// (only the plain loop can): same code, rejection, bytes, CRC-32 and place
+// in the stream afterwards. Where zlib reads the stream to its end
 // within the same output bound, our decoder reads it too, to the same bytes.
 // Streams that zlib refuses are not compared: our decoder accepts some of them
 // on purpose (incomplete codes, distances before the first byte).
@@ -88,15 +90,15 @@ void CheckOwnRules(const Reading& reading, const char* how) {
   if (!broken.empty()) Fail(std::string("decoding with ") + how + " " + broken + ": " + Describe(reading));
 }
 
-void CheckSame(const Reading& whole, const Reading& single) {
-  const DecodeOutcome& a = whole.outcome;
+void CheckSame(const Reading& reading, const char* how, const Reading& single) {
+  const DecodeOutcome& a = reading.outcome;
   const DecodeOutcome& b = single.outcome;
   if (a.error == b.error && a.rejection == b.rejection && a.output == b.output && a.crc == b.crc &&
-      a.nextByte == b.nextByte && whole.position == single.position) {
+      a.nextByte == b.nextByte && reading.position == single.position) {
     return;
   }
-  std::string report = "whole-buffer and 1-byte reads disagree\n  whole buffers: " +
-                       Describe(whole) + "\n  1-byte reads:  " + Describe(single);
+  std::string report = std::string(how) + " and 1-byte reads disagree\n  " + how + ": " +
+                       Describe(reading) + "\n  1-byte reads: " + Describe(single);
   if (a.output != b.output) report += "\n  " + FirstDifference(a.output, b.output);
   Fail(report);
 }
@@ -154,10 +156,13 @@ void CheckAgainstZlib(const Bytes& packed, const Reading& ours) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const Bytes packed(data, data + size);
   const Reading whole = Decode(packed, {});
+  const Reading small = Decode(packed, {7, 8, 9, 16, 17, 10, 11, 12, 13, 14, 15});
   const Reading single = Decode(packed, {1});
   CheckOwnRules(whole, "whole buffers");
+  CheckOwnRules(small, "small blocks");
   CheckOwnRules(single, "1-byte reads");
-  CheckSame(whole, single);
+  CheckSame(whole, "whole buffers", single);
+  CheckSame(small, "small blocks", single);
   CheckAgainstZlib(packed, whole);
   return 0;
 }
