@@ -125,8 +125,8 @@ bool CopyStoredDataGathered(Context& context, std::uint32_t count) {
         continue;
       }
     }
-    // One block through InputBuffer: the data's last, the short one at the
-    // end of a volume, or one that a read of many blocks could not take.
+    // One block through InputBuffer: the data's last, the first of the next
+    // volume, or one that a read of many blocks could not take.
     if (kGatherSize - copy.Pending < kInputBufferSize || copy.PieceCount == kMaxGatherPieces) {
       WriteGathered(context);
     }

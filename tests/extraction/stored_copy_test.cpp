@@ -74,8 +74,6 @@ const Layout kLayouts[] = {
     {"VolumesOf3001", 3001, true},
 };
 
-void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
-
 packwriter::Pack MakePack(const Layout& layout) {
   packwriter::Pack pack;
   if (layout.small) {
@@ -156,7 +154,7 @@ std::vector<Fault> Faults() {
          if (v.paths.size() > 1) fs::remove(v.paths.back());
        }},
   };
-  for (double fraction : {0.0005, 0.02, 0.3, 0.5, 0.77, 0.9, 0.999}) {
+  for (double fraction : {0.0005, 0.02, 0.3, 0.5, 0.77, 0.999}) {
     faults.push_back(BadSpot(fraction, false));
     faults.push_back(BadSpot(fraction, true));
     faults.push_back(CutAt(fraction));
@@ -184,11 +182,12 @@ struct Outcome {
   int writeCalls = 0;
 };
 
-class StoredCopyTest : public ::testing::TestWithParam<std::tuple<Layout, Fault>> {
+// Each fault on every layout, one test per fault: under Wine every test is
+// a process of its own.
+class StoredCopyTest : public ::testing::TestWithParam<Fault> {
  protected:
-  Outcome Run(bool plainBlocks) {
-    const auto& [layout, fault] = GetParam();
-    const fs::path run = dir.path() / (plainBlocks ? "plain" : "gathered");
+  Outcome Run(const Layout& layout, bool plainBlocks) {
+    const fs::path run = dir.path() / layout.name / (plainBlocks ? "plain" : "gathered");
     fs::create_directories(run / "out");
     Volumes volumes;
     const std::string format = (run / "pack%d.bin").string();
@@ -196,7 +195,7 @@ class StoredCopyTest : public ::testing::TestWithParam<std::tuple<Layout, Fault>
     for (const std::string& path : volumes.paths) volumes.sizes.push_back(fs::file_size(path));
 
     FaultPlatform platform;
-    fault.arrange(platform, volumes);
+    GetParam().arrange(platform, volumes);
     molt::Context context(platform);
     context.storedCopy.PlainBlocks = plainBlocks;
     Outcome outcome;
@@ -225,9 +224,7 @@ class StoredCopyTest : public ::testing::TestWithParam<std::tuple<Layout, Fault>
   testing_support::TempDir dir;
 };
 
-TEST_P(StoredCopyTest, GatheredCopyEndsAsTheBlockCopyDoes) {
-  const Outcome plain = Run(true);
-  const Outcome gathered = Run(false);
+void ExpectSameOutcome(const Outcome& plain, const Outcome& gathered) {
   EXPECT_EQ(gathered.code, plain.code);
   EXPECT_EQ(gathered.boxes, plain.boxes);
   EXPECT_EQ(gathered.files.size(), plain.files.size());
@@ -254,6 +251,13 @@ TEST_P(StoredCopyTest, GatheredCopyEndsAsTheBlockCopyDoes) {
   EXPECT_LE(gathered.writeCalls, plain.writeCalls);
 }
 
+TEST_P(StoredCopyTest, GatheredCopyEndsAsTheBlockCopyDoes) {
+  for (const Layout& layout : kLayouts) {
+    SCOPED_TRACE(layout.name);
+    ExpectSameOutcome(Run(layout, true), Run(layout, false));
+  }
+}
+
 // Large writes and reads: a file of a mebibyte in a handful of each, where
 // the block copy takes 129 of each.
 TEST(StoredCopyCallsTest, MebibyteFileTakesAFewLargeReadsAndWrites) {
@@ -272,14 +276,10 @@ TEST(StoredCopyCallsTest, MebibyteFileTakesAFewLargeReadsAndWrites) {
   EXPECT_LE(platform.readCalls, 10);  // headers, records, the data and the end
 }
 
-std::string CaseName(const ::testing::TestParamInfo<std::tuple<Layout, Fault>>& info) {
-  return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
-}
+std::string CaseName(const ::testing::TestParamInfo<Fault>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Table, StoredCopyTest,
-                         ::testing::Combine(::testing::ValuesIn(kLayouts),
-                                            ::testing::ValuesIn(Faults())),
-                         CaseName);
+                         ::testing::ValuesIn(Faults()), CaseName);
 
 }  // namespace
 }  // namespace extraction_test
