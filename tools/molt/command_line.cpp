@@ -10,19 +10,18 @@ namespace moltcli {
 
 const char* const kVersion = MOLT_CLI_VERSION;
 
-const char* const kSynopsis =
-    "usage: molt list [--json] [--codepage 932] PACK\n"
-    "       molt test [--verbose] [--codepage 932] PACK\n"
-    "       molt extract [--filter PATH] [--quiet] [--codepage 932] PACK [DESTINATION]\n"
-    "       molt [--filter PATH] [--quiet] [--codepage 932] PACK [DESTINATION]\n"
-    "       molt --help | --version\n";
+// The synopsis opens the help, and follows the reason of a usage error.
+#define MOLT_SYNOPSIS                                                         \
+  "usage: molt list [--json] [--codepage 932] PACK\n"                          \
+  "       molt test [--verbose] [--codepage 932] PACK\n"                       \
+  "       molt extract [-f PATH] [-q] [--codepage 932] PACK [DESTINATION]\n"   \
+  "       molt [-f PATH] [-q] [--codepage 932] PACK [DESTINATION]\n"           \
+  "       molt --help | --version\n"
+
+const char* const kSynopsis = MOLT_SYNOPSIS;
 
 const char* const kHelp =
-    "usage: molt list [--json] [--codepage 932] PACK\n"
-    "       molt test [--verbose] [--codepage 932] PACK\n"
-    "       molt extract [--filter PATH] [--quiet] [--codepage 932] PACK [DESTINATION]\n"
-    "       molt [--filter PATH] [--quiet] [--codepage 932] PACK [DESTINATION]\n"
-    "       molt --help | --version\n"
+    MOLT_SYNOPSIS
     "\n"
     "Reads a pack with the extractor's own reader, decoder and CRC-32.\n"
     "\n"
@@ -45,7 +44,10 @@ const char* const kHelp =
     "path of a file that names the volumes one per line.\n"
     "\n"
     "Options:\n"
-    "  --json             list: one JSON document on standard output\n"
+    "  --json             list: one JSON document on standard output. Names are\n"
+    "                     UTF-8, read in the code page its \"code_page\" member\n"
+    "                     names; a name that does not convert exactly also has\n"
+    "                     its bytes in hex beside it (\"path_hex\"...)\n"
     "  -v, --verbose      test: also name each file that checks out\n"
     "  -f, --filter PATH  extract: only the file or folder PATH; components are\n"
     "                     separated by '\\' or '/' and may hold '*' and '?';\n"
