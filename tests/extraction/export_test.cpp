@@ -43,7 +43,7 @@ class PosixSharedLibraryTest : public ::testing::Test {
 
 // As the update program uses it: load, one call, unload.
 TEST_F(PosixSharedLibraryTest, ExportsOnlyMoltAndExtractsOncePerLoad) {
-  EXPECT_EQ(::dlsym(library_, "_ZN4molt4MoltERNS_7ContextEPKcS4_S4_iS4_"), nullptr);
+  EXPECT_EQ(::dlsym(library_, "_ZN4molt4MoltERNS_7ContextEPKcS3_S3_iS3_"), nullptr);
   const std::string destination = NewDestination("once");
   EXPECT_EQ(molt_(packPath_.c_str(), destination.c_str(), nullptr, 1, "UNPACK"), 0);
   EXPECT_EQ(testing_support::ReadFileBytes(fs::path(destination) / "b.txt"), "beta");
