@@ -392,13 +392,18 @@ void SkipInput(Context& context, std::uint64_t count) {
   count -= reader.InputCount;
   reader.InputCount = 0;
   // Whole volumes that the skip passes are never read: the next one is opened
-  // and the count lowered by what was left of the one before.
+  // and the count lowered by what was left of the one before. Past the last
+  // volume the skip stops at its end, so no byte before that end is ever
+  // taken for the next record.
   for (;;) {
     const std::uint64_t room =
         reader.VolumeSize > reader.VolumePosition ? reader.VolumeSize - reader.VolumePosition : 0;
     if (count <= room) break;
+    if (OpenNextVolume(context) != 0) {
+      count = room;
+      break;
+    }
     count -= room;
-    if (OpenNextVolume(context) != 0) break;
   }
   if (count == 0) return;
   if (!context.sys.SkipForward(reader.VolumeHandle, count)) RaiseError(ERR_INPUT_SEEK);

@@ -319,6 +319,34 @@ TEST_F(ReaderTest, SkipAcrossSeveralVolumesLandsOnTheNextTag) {
                 "\nfile NEXT.TXT " + std::to_string(packwriter::Crc32("next")) + "\n");
 }
 
+// A skip that runs past the end of the last volume stops at that end: the
+// bytes it could not pass are never taken for the next record.
+TEST_F(ReaderTest, SkipPastTheLastVolumeStopsAtItsEnd) {
+  struct Case {
+    const char* name;
+    bool isSet;
+  };
+  for (const Case& c : {Case{"one volume", false}, Case{"last volume of a set", true}}) {
+    SCOPED_TRACE(c.name);
+    Pack pack;
+    pack.root = {packwriter::File("CUT.BIN", std::string(40000, '\0'))};
+    pack.cutAt = packwriter::BuildStream(pack.root).bytes.size() - 20000;  // half its data is gone
+    pack.isSet = c.isSet;
+    pack.maxVolumeSize = c.isSet ? 15000 : 0;
+    const std::string format = dir / (c.isSet ? "set%d.vol" : "one%d.vol");
+    packwriter::WritePack(pack, format);
+    ASSERT_EQ(Open(format), 0);
+    std::uint8_t tag[4];
+    ASSERT_TRUE(molt::ReadRecordTag(context, tag));
+    EntryRecord entry;
+    molt::ReadFileRecord(context, entry);
+    molt::SkipInput(context, entry.packedSize);
+    EXPECT_EQ(context.reader.VolumePosition, context.reader.VolumeSize);
+    EXPECT_FALSE(molt::ReadRecordTag(context, tag));
+    molt::CloseReader(context);
+  }
+}
+
 TEST_F(ReaderTest, VolumeNamesFollowTheFormat) {
   Pack pack;
   pack.root = SampleTree();
