@@ -56,6 +56,53 @@ ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& 
   return run;
 }
 
+void MakeSparseFile(const fs::path& path, off_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, size), 0);
+  ASSERT_EQ(::pwrite(fd, "end", 3, size - 3), 3);
+  ::close(fd);
+}
+
+struct MemoryCase {
+  const char* name;
+  off_t first;       // a sparse file of this size, first in the pack
+  int more;          // and this many after it
+  off_t moreSize;    // of this size each
+  std::vector<std::string> options;
+};
+
+// Files are streamed in, compressed or stored, and read back by --verify,
+// and only a few of them are in flight at a time, also while the writer is
+// busy with a large one: memory stays well below what the tree holds.
+TEST(MoltPackPosix, MemoryDoesNotGrowWithTheTree) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers keep freed memory in quarantine";
+#endif
+  constexpr long kBoundKiB = 64 * 1024;
+  constexpr off_t kMiB = 1 << 20;
+  const MemoryCase cases[] = {
+      {"one large file compressed", 128 * kMiB, 0, 0, {"--level", "9"}},
+      {"one large file stored", 128 * kMiB, 0, 0, {"--store", "*"}},
+      {"files held in memory behind a large one", 256 * kMiB, 40, 4 * kMiB, {"--store", "*"}},
+  };
+  for (const MemoryCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    fs::create_directories(dir.path() / "src");
+    MakeSparseFile(dir.path() / "src" / "A.DAT", c.first);
+    for (int i = 0; i < c.more; ++i) MakeSparseFile(dir.path() / "src" / ("F" + std::to_string(i)), c.moreSize);
+    std::vector<std::string> arguments = c.options;
+    for (const std::string& more : {std::string("--verify"), std::string("--jobs"), std::string("2"), dir / "p%d.dat",
+                                    dir / "src"}) {
+      arguments.push_back(more);
+    }
+    const ChildRun run = RunChild(arguments, dir / "err.txt");
+    ASSERT_EQ(run.exitCode, 0) << ReadFileBytes(dir / "err.txt");
+    EXPECT_LT(run.peakKiB, kBoundKiB);
+  }
+}
+
 void LimitFileSize() {
   const struct rlimit limit = {256 * 1024, 256 * 1024};
   ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -119,6 +166,26 @@ TEST(MoltPackPosix, ASourceFileIsOpenedOnlyAsTheFileTheScanSaw) {
     }
     EXPECT_EQ(failure, *c.reason == '\0' ? "" : (dir / "FILE") + ": " + c.reason);
   }
+}
+
+TEST(MoltPackPosix, SourceDateEpochStampsEveryEntryAndMustBeANumber) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "src" / "SUB");
+  WriteFileBytes(dir.path() / "src" / "SUB" / "A.TXT", "a");
+  ::setenv("SOURCE_DATE_EPOCH", "1205588730", 1);
+  const int packed = RunMoltPack(Quoted(dir / "p%d.dat") + " " + Quoted(dir / "src"), dir / "err.txt");
+  ::setenv("SOURCE_DATE_EPOCH", "tomorrow", 1);
+  const int refused = RunMoltPack(Quoted(dir / "q%d.dat") + " " + Quoted(dir / "src"), dir / "err.txt");
+  const std::string refusal = ReadFileBytes(dir / "err.txt");
+  ::unsetenv("SOURCE_DATE_EPOCH");
+  ASSERT_EQ(packed, 0);
+  for (const packwriter::ListedRecord& record :
+       packwriter::ListRecords(packwriter::StreamFromVolumes(ReadVolumes(dir / "p%d.dat")))) {
+    EXPECT_EQ(record.times.lastWriteDate, packwriter::DosDate(2008, 3, 15)) << record.path;
+    EXPECT_EQ(record.times.lastWriteTime, packwriter::DosTime(13, 45, 30)) << record.path;
+  }
+  EXPECT_EQ(refused, 2);
+  EXPECT_NE(refusal.find("SOURCE_DATE_EPOCH"), std::string::npos) << refusal;
 }
 
 // Everything the child writes to its terminal until it ends.

@@ -52,12 +52,23 @@ std::map<std::string, DiskItem> Expected(const fs::path& root, std::optional<std
   return items;
 }
 
+std::vector<packwriter::ListedRecord> Records(const std::string& format) {
+  return packwriter::ListRecords(packwriter::StreamFromVolumes(ReadVolumes(format)));
+}
+
 // stem, number, tail: a name per run of a table.
 std::string Numbered(const char* stem, int number, const char* tail) {
   std::string name = stem;
   name += std::to_string(number);
   name += tail;
   return name;
+}
+
+const packwriter::ListedRecord& Record(const std::vector<packwriter::ListedRecord>& records, const std::string& path) {
+  const auto found = std::find_if(records.begin(), records.end(),
+                                  [&path](const packwriter::ListedRecord& r) { return r.path == path; });
+  if (found == records.end()) throw std::runtime_error("no record " + path);
+  return *found;
 }
 
 struct RoundTripCase {
@@ -101,6 +112,74 @@ TEST(MoltPackProgram, TreesComeBackWholeThroughTheExtractor) {
   }
 }
 
+TEST(MoltPackProgram, CompressesWhereItSavesAndStoresTheRest) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  ASSERT_EQ(RunMoltPack(Quoted(dir / "p%d.dat") + " " + Quoted(dir / "src"), dir / "err.txt"), 0);
+  const auto records = Records(dir / "p%d.dat");
+  EXPECT_NE(Record(records, "Read me first.txt").flags & molt::ENTRY_DEFLATED, 0);
+  EXPECT_EQ(Record(records, "NOISE.BIN").flags & molt::ENTRY_DEFLATED, 0) << "noise does not shrink";
+  EXPECT_EQ(Record(records, "UPDATE.MSU").flags & molt::ENTRY_DEFLATED, 0) << "*.msu is stored by default";
+  EXPECT_EQ(Record(records, "DOCS/A.TXT").flags & molt::ENTRY_DEFLATED, 0) << "10 bytes do not shrink";
+
+  // The first --store replaces the defaults.
+  ASSERT_EQ(RunMoltPack("--store \"*.TXT\" " + Quoted(dir / "q%d.dat") + " " + Quoted(dir / "src"), dir / "err.txt"),
+            0);
+  const auto replaced = Records(dir / "q%d.dat");
+  EXPECT_EQ(Record(replaced, "Read me first.txt").flags & molt::ENTRY_DEFLATED, 0);
+  EXPECT_NE(Record(replaced, "UPDATE.MSU").flags & molt::ENTRY_DEFLATED, 0);
+}
+
+TEST(MoltPackProgram, MasksGoIntoTheRecordsAndMaskedEntriesAreNotUnpacked) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  ASSERT_EQ(RunMoltPack("--mask \"DEEP=0x80000001\" --mask \"*.BIN=7\" " + Quoted(dir / "p%d.dat") + " " +
+                            Quoted(dir / "src"),
+                        dir / "err.txt"),
+            0)
+      << ReadFileBytes(dir / "err.txt");
+  const auto records = Records(dir / "p%d.dat");
+  EXPECT_EQ(Record(records, "DOCS/DEEP").selectionMask, 0x80000001u);
+  EXPECT_EQ(Record(records, "NOISE.BIN").selectionMask, 7u);
+  EXPECT_EQ(Record(records, "DOCS/A.TXT").selectionMask, 0u);
+
+  ASSERT_EQ(Extract(dir / "p%d.dat", dir.path() / "out"), 0);
+  EXPECT_FALSE(fs::exists(dir.path() / "out" / "DOCS" / "DEEP"));
+  EXPECT_FALSE(fs::exists(dir.path() / "out" / "NOISE.BIN"));
+  EXPECT_TRUE(fs::exists(dir.path() / "out" / "DOCS" / "A.TXT"));
+}
+
+// Files above the size that is compressed in memory are streamed: stored,
+// compressed through a spool, or stored after all when they do not shrink.
+TEST(MoltPackProgram, LargeFilesStreamInAndComeBack) {
+  TempDir dir;
+  const std::size_t large = moltpack::kWholeFileLimit + 100000;
+  fs::create_directories(dir.path() / "src" / "SUB");
+  WriteFileBytes(dir.path() / "src" / "SUB" / "TEXT.DAT", TextBytes(large));
+  WriteFileBytes(dir.path() / "src" / "NOISE.DAT", NoiseBytes(large, 11));
+  const std::map<std::string, DiskItem> expected = Expected(dir.path() / "src", kTreeTime);
+  const std::string cases[] = {"--level 1", "--level 1 --store \"*\"", "--level 1 --volume-size 1000000"};
+  int run = 0;
+  for (const std::string& options : cases) {
+    SCOPED_TRACE(options);
+    const std::string format = dir / Numbered("p", ++run, "-%d.dat");
+    ASSERT_EQ(RunMoltPack("--verify --time " + std::string(kTreeTimeText) + " " + options + " " + Quoted(format) +
+                              " " + Quoted(dir / "src"),
+                          dir / "err.txt"),
+              0)
+        << ReadFileBytes(dir / "err.txt");
+    const auto records = Records(format);
+    const bool storeAll = options.find("--store") != std::string::npos;
+    EXPECT_EQ((Record(records, "SUB/TEXT.DAT").flags & molt::ENTRY_DEFLATED) != 0, !storeAll);
+    EXPECT_EQ(Record(records, "NOISE.DAT").flags & molt::ENTRY_DEFLATED, 0);
+    EXPECT_EQ(Record(records, "NOISE.DAT").crc, packwriter::Crc32(ReadFileBytes(dir.path() / "src" / "NOISE.DAT")));
+    const fs::path out = dir.path() / Numbered("out", run, "");
+    ASSERT_EQ(Extract(format, out), 0);
+    EXPECT_EQ(DescribeTree(out), expected);
+    EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{}) << "spools are removed";
+  }
+}
+
 TEST(MoltPackProgram, SameTreeAndOptionsGiveTheSameBytesWhateverTheThreads) {
   TempDir dir;
   MakeTree(dir.path() / "src");
@@ -118,6 +197,23 @@ TEST(MoltPackProgram, SameTreeAndOptionsGiveTheSameBytesWhateverTheThreads) {
     }
     EXPECT_TRUE(SameBytes(packs[1], packs[0]));
     EXPECT_TRUE(SameBytes(packs[2], packs[0]));
+  }
+}
+
+TEST(MoltPackProgram, TimeStampsOneTimeOnEveryEntry) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  ASSERT_EQ(RunMoltPack("--time 2020-02-29T23:59:58Z " + Quoted(dir / "p%d.dat") + " " + Quoted(dir / "src"),
+                        dir / "err.txt"),
+            0);
+  const std::uint16_t date = packwriter::DosDate(2020, 2, 29);
+  const std::uint16_t time = packwriter::DosTime(23, 59, 58);
+  for (const packwriter::ListedRecord& record : Records(dir / "p%d.dat")) {
+    EXPECT_EQ(record.times.lastWriteDate, date) << record.path;
+    EXPECT_EQ(record.times.lastWriteTime, time) << record.path;
+    EXPECT_EQ(record.times.creationDate, date) << record.path;
+    EXPECT_EQ(record.times.creationTime, time) << record.path;
+    EXPECT_EQ(record.times.lastAccessDate, date) << record.path;
   }
 }
 
@@ -175,6 +271,25 @@ TEST(MoltPackProgram, ListFileNamesTheVolumesInOrder) {
     expected += path + "\n";
   }
   EXPECT_EQ(ReadFileBytes(dir / "list.txt"), expected);
+}
+
+// The scan's warnings go to standard error, unless --quiet; a path over
+// the budget is a warning, or with --refuse-long-paths a failure.
+TEST(MoltPackProgram, WarningsFromTheScanUnlessQuiet) {
+  TempDir dir;
+  MakeTree(dir.path() / "src");
+  const std::string pack = Quoted(dir / "p%d.dat") + " " + Quoted(dir / "src");
+  ASSERT_EQ(RunMoltPack("--path-budget 12 " + pack, dir / "err.txt"), 0);
+  const std::string warnings = ReadFileBytes(dir / "err.txt");
+  EXPECT_EQ(warnings.rfind("molt-pack: warning: ", 0), 0u) << warnings;
+  EXPECT_NE(warnings.find("DEEPER"), std::string::npos) << warnings;
+
+  ASSERT_EQ(RunMoltPack("--quiet --path-budget 12 " + pack, dir / "err.txt"), 0);
+  EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "");
+
+  EXPECT_EQ(RunMoltPack("--refuse-long-paths --path-budget 12 " + pack, dir / "err.txt"), 1);
+  const std::string refusal = ReadFileBytes(dir / "err.txt");
+  EXPECT_EQ(std::count(refusal.begin(), refusal.end(), '\n'), 1) << refusal;
 }
 
 struct FailureCase {
