@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <stdexcept>
@@ -244,51 +243,10 @@ class Scanner {
   std::string firstClamped_;
 };
 
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) Fail(path, "cannot open");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) Fail(path, "cannot read");
-  return bytes;
-}
-
-packwriter::Entry InMemoryEntry(const SourceEntry& source, const InMemoryScanOptions& options) {
-  packwriter::Entry entry;
-  if (source.kind == SourceEntry::Kind::kDirectory) {
-    std::vector<packwriter::Entry> children;
-    for (const SourceEntry& child : source.children) children.push_back(InMemoryEntry(child, options));
-    entry = packwriter::Directory(source.shortName, std::move(children));
-  } else {
-    entry = packwriter::File(source.shortName, ReadWholeFile(source.source));
-    if (!options.store) {
-      // Compressed only where that saves bytes; a stored copy is never worse.
-      std::string packed = packwriter::DeflateRaw(entry.data, options.level);
-      if (packed.size() < entry.data.size()) {
-        entry.mode = packwriter::DataMode::kSupplied;
-        entry.packedData = std::move(packed);
-        entry.suppliedDeflated = true;
-      }
-    }
-  }
-  entry.longName = source.longName;
-  entry.attributes = source.attributes;
-  entry.times = source.times;
-  entry.selectionMask = source.selectionMask;
-  return entry;
-}
-
 }  // namespace
 
 std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions& options, const WarningSink& warn) {
   return Scanner(root, options, warn).Run();
-}
-
-std::vector<packwriter::Entry> ScanTree(const fs::path& root, const InMemoryScanOptions& options) {
-  ScanOptions scan;
-  scan.storePatterns.clear();  // the in-memory form stores by its own switch
-  std::vector<packwriter::Entry> entries;
-  for (const SourceEntry& entry : ScanSourceTree(root, scan, {})) entries.push_back(InMemoryEntry(entry, options));
-  return entries;
 }
 
 packwriter::DosTimes DosTimesFromUnix(long long seconds, bool* clamped) {

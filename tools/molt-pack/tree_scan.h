@@ -20,16 +20,6 @@ namespace moltpack {
 std::vector<SourceEntry> ScanSourceTree(const std::filesystem::path& root, const ScanOptions& options,
                                         const WarningSink& warn);
 
-// The whole tree with its contents in memory, compressed where that saves
-// bytes, for the writer's BuildVolumes.
-struct InMemoryScanOptions {
-  bool store = false;  // store every file rather than compress it
-  int level = 6;       // DEFLATE level when compressing
-};
-
-// Throws std::runtime_error (or packwriter::Error) naming the path at fault.
-std::vector<packwriter::Entry> ScanTree(const std::filesystem::path& root, const InMemoryScanOptions& options);
-
 // The entry's five DOS words for a moment given in seconds since 1970 UTC;
 // moments outside 1980..2107 are clamped to the nearest DOS moment, and
 // `clamped` (when given) tells whether that happened.
