@@ -14,10 +14,11 @@
 // on the fill bytes past its packed size, stops with 34.
 //
 // The loop over literal/length symbols hands most of its work to the fast
-// loop of inflate_fast.cpp whenever both codes are complete and the input
-// buffer and the entry's bound leave room for a whole symbol. The plain loop
-// here is the reference: it decodes every symbol the fast loop declines, and
-// the two give the same bytes, CRC, reader position and errors.
+// loop of inflate_fast.cpp whenever both codes are complete and the entry's
+// bound leaves room for a longest match: that loop takes the symbols whose
+// bits are in the reader's buffer. The plain loop here is the reference: it
+// decodes every symbol the fast loop declines, and the two give the same
+// bytes, CRC, reader position and errors.
 //
 // The window is kept in two halves (DecoderState::WindowHalves): the one
 // being filled and, before it, the last one written out, so that the source
