@@ -50,9 +50,11 @@ bool WriteAllAt(HANDLE file, const std::uint64_t* offset, const char* data, std:
 }  // namespace
 
 SourceFile::SourceFile(const std::filesystem::path& path, std::uint64_t expectedSize) : path_(path) {
-  // FILE_FLAG_OPEN_REPARSE_POINT: a link is opened as itself, and refused below.
+  // FILE_FLAG_OPEN_REPARSE_POINT: a link is opened as itself; with
+  // FILE_FLAG_BACKUP_SEMANTICS a folder opens too; both are refused below.
   const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+                                  FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN,
+                                  nullptr);
   if (file == INVALID_HANDLE_VALUE) throw Failure(path.string(), Reason("cannot open"));
   handle_ = reinterpret_cast<std::intptr_t>(file);
   BY_HANDLE_FILE_INFORMATION information{};
