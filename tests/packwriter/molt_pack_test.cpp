@@ -310,6 +310,7 @@ TEST(MoltPackProgram, FailuresExitWithACodeAndOneLine) {
       {"mask above 32 bits", "--mask A=0x100000000 <pack> <src>", 2, "32 bits"},
       {"bad time", "--time 2008-02-30T00:00:00Z <pack> <src>", 2, "--time"},
       {"no jobs", "--jobs 0 <pack> <src>", 2, "--jobs"},
+      {"unknown code page", "--codepage 1234 <pack> <src>", 2, "--codepage: code page 1234"},
       {"--store as the old switch", "--store <pack> <src>", 2, "--store '*'"},
       {"missing source", "<pack> <src>/missing", 1, "missing"},
       {"bad name format", "<pack>%s <src>", 1, "<pack>%s: "},

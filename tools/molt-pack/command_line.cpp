@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <stdexcept>
 #include <thread>
 #include <utility>
 
+#include "codepage_names.h"
 #include "compressor.h"
 #include "volume_sink.h"
 
@@ -79,6 +81,17 @@ long long ParseSourceDateEpoch(const std::string& text) {
   } catch (const UsageError& error) {
     throw UsageError{error.message + " (it must hold seconds since 1970)"};
   }
+}
+
+// A code page that the system converts names into.
+int ParseCodePage(const std::string& text) {
+  const int number = static_cast<int>(ParseNumber("--codepage", text, 65535));
+  try {
+    const TargetCodePage converter(number);
+  } catch (const std::runtime_error& error) {
+    throw UsageError{std::string("--codepage: ") + error.what()};
+  }
+  return number;
 }
 
 unsigned DefaultJobs() {
@@ -182,7 +195,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& argumentList,
       line.scan.fixedTime = ParseUtcTime(text);
       if (!line.scan.fixedTime) throw UsageError{"--time '" + text + "' is not a time like 2008-03-15T13:45:30Z"};
     } else if (argument == "--codepage") {
-      line.scan.codePage = static_cast<int>(ParseNumber(argument, arguments.Value(argument), 65535));
+      line.scan.codePage = ParseCodePage(arguments.Value(argument));
     } else if (argument == "--path-budget") {
       line.scan.pathBudget = static_cast<std::size_t>(ParseNumber(argument, arguments.Value(argument), kMaxPathBudget));
     } else if (argument == "--refuse-long-paths") {
@@ -226,7 +239,8 @@ std::string UsageText() {
          "Options:\n"
          "  --level N            DEFLATE level 0-" + highest + " (default " + std::to_string(DefaultLevel()) + "); 0 stores every file.\n"
          "                       Levels 1-9 are zlib's; 10-12 are libdeflate's, for files up\n"
-         "                       to " + std::to_string(kWholeFileLimit >> 20) + " MiB (larger files get zlib's level 9).\n"
+         "                       to " + std::to_string(kWholeFileLimit >> 20) + " MiB (larger files get zlib's level 9)" +
+         (HighestLevel() > kZlibMaxLevel ? std::string(".\n") : std::string(";\n                       this build has no libdeflate\n")) +
          "  --store PATTERN      store files whose name matches PATTERN ('*', '?') instead of\n"
          "                       compressing them; repeatable. The first --store replaces the\n"
          "                       defaults *.msu *.cab *.zip; --store '*' stores every file\n"
