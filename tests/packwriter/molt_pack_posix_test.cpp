@@ -32,9 +32,10 @@ struct ChildRun {
   long peakKiB = 0;   // its largest resident set
 };
 
-// Runs molt-pack in a child with `arguments`, standard error into
+// Starts molt-pack in a child with `arguments`, standard error into
 // `errorFile`, after `prepare` ran in the child.
-ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& errorFile, void (*prepare)() = nullptr) {
+pid_t StartChild(const std::vector<std::string>& arguments, const std::string& errorFile,
+                 void (*prepare)() = nullptr) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (prepare != nullptr) prepare();
@@ -46,6 +47,10 @@ ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& 
     ::execv(MOLT_PACK_PROGRAM, argv.data());
     ::_exit(127);
   }
+  return child;
+}
+
+ChildRun WaitChild(pid_t child) {
   ChildRun run;
   int status = 0;
   struct rusage usage {};
@@ -54,6 +59,10 @@ ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& 
   if (WIFSIGNALED(status)) run.signal = WTERMSIG(status);
   run.peakKiB = usage.ru_maxrss;
   return run;
+}
+
+ChildRun RunChild(const std::vector<std::string>& arguments, const std::string& errorFile, void (*prepare)() = nullptr) {
+  return WaitChild(StartChild(arguments, errorFile, prepare));
 }
 
 void MakeSparseFile(const fs::path& path, off_t size) {
@@ -108,12 +117,17 @@ void LimitFileSize() {
   ::setrlimit(RLIMIT_FSIZE, &limit);
 }
 
-TEST(MoltPackPosix, AFileSizeLimitIsAFailureThatLeavesTheEarlierPack) {
-  TempDir dir;
+// A pack p1.dat of a small tree src/, made before the run under test; its bytes.
+std::string EarlierPack(const TempDir& dir) {
   fs::create_directories(dir.path() / "src");
   WriteFileBytes(dir.path() / "src" / "SMALL.TXT", "small");
-  ASSERT_EQ(RunChild({dir / "p%d.dat", dir / "src"}, dir / "err.txt").exitCode, 0);
-  const std::string before = ReadFileBytes(dir / "p1.dat");
+  EXPECT_EQ(RunChild({dir / "p%d.dat", dir / "src"}, dir / "err.txt").exitCode, 0);
+  return ReadFileBytes(dir / "p1.dat");
+}
+
+TEST(MoltPackPosix, AFileSizeLimitIsAFailureThatLeavesTheEarlierPack) {
+  TempDir dir;
+  const std::string before = EarlierPack(dir);
   WriteFileBytes(dir.path() / "src" / "NOISE.BIN", NoiseBytes(1 << 20, 5));
 
   const ChildRun run = RunChild({dir / "p%d.dat", dir / "src"}, dir / "err.txt", LimitFileSize);
@@ -122,6 +136,29 @@ TEST(MoltPackPosix, AFileSizeLimitIsAFailureThatLeavesTheEarlierPack) {
   EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "molt-pack: " + (dir / "p1.dat") + ": cannot write: File too large\n");
   EXPECT_EQ(ReadFileBytes(dir / "p1.dat"), before);
   EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
+// An interrupt while the volumes are written removes them: the run leaves
+// the earlier pack and no temporary files, and ends as the signal ends it.
+TEST(MoltPackPosix, AnInterruptedRunLeavesNoTemporaryFiles) {
+  TempDir dir;
+  const std::string before = EarlierPack(dir);
+  MakeSparseFile(dir.path() / "src" / "LARGE.DAT", off_t{3} << 30);
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    SCOPED_TRACE(signal);
+    const pid_t child = StartChild({"--store", "*", "--volume-size", "100000000", dir / "p%d.dat", dir / "src"},
+                                   dir / "err.txt");
+    // Interrupted once its second volume is under way.
+    int status = 0;
+    pid_t ended = 0;
+    while (TemporaryFiles(dir.path()).size() < 2 && (ended = ::waitpid(child, &status, WNOHANG)) == 0) ::usleep(1000);
+    ASSERT_EQ(ended, 0) << "it ended before it was interrupted: " << ReadFileBytes(dir / "err.txt");
+    ::kill(child, signal);
+    EXPECT_EQ(WaitChild(child).signal, signal);
+    EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+    EXPECT_EQ(ReadFileBytes(dir / "p1.dat"), before);
+  }
 }
 
 struct SwapCase {

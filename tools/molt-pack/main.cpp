@@ -8,6 +8,7 @@
 #include "compressor.h"
 #include "disk_volumes.h"
 #include "failure.h"
+#include "interrupt_cleanup.h"
 #include "pack_output.h"
 #include "pack_writer.h"
 #include "progress.h"
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   ReportFileSizeLimitAsError();
+  RemoveTemporaryFilesOnInterrupt();
   ProgressLine progress(stderr, !line.quiet && StandardErrorIsTerminal());
   try {
     Run(line, progress);

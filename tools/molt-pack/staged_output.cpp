@@ -36,11 +36,16 @@ StagedOutput::~StagedOutput() {
   for (Staged& staged : staged_) {
     staged.file.reset();
     if (!committed_) RemoveQuietly(staged.temporaryPath);
+    LetGo(staged.cleanup);
   }
-  for (const fs::path& path : scratch_) RemoveQuietly(path);
+  for (const ScratchFile& scratch : scratch_) {
+    RemoveQuietly(scratch.path);
+    LetGo(scratch.cleanup);
+  }
 }
 
-std::unique_ptr<WritableFile> StagedOutput::CreateBeside(const fs::path& finalPath, fs::path& temporary) {
+std::unique_ptr<WritableFile> StagedOutput::CreateBeside(const fs::path& finalPath, fs::path& temporary,
+                                                         CleanupEntry*& cleanup) {
   RefuseOutputInside(finalPath, sourceRoot_);
   thread_local std::mt19937 random{std::random_device{}()};
   for (;;) {
@@ -52,14 +57,16 @@ std::unique_ptr<WritableFile> StagedOutput::CreateBeside(const fs::path& finalPa
     name += ".tmp";
     temporary = finalPath.parent_path() / name;
     auto file = std::make_unique<WritableFile>(temporary, finalPath.string(), WritableFile::Mode::kCreateNew);
-    if (!file->Exists()) return file;
+    if (file->Exists()) continue;  // someone else's: never touched
+    cleanup = RemoveOnInterrupt(temporary);
+    return file;
   }
 }
 
 std::size_t StagedOutput::Stage(const fs::path& finalPath) {
   Staged staged;
   staged.finalPath = finalPath;
-  staged.file = CreateBeside(finalPath, staged.temporaryPath);
+  staged.file = CreateBeside(finalPath, staged.temporaryPath, staged.cleanup);
   staged_.push_back(std::move(staged));
   return staged_.size() - 1;
 }
@@ -75,16 +82,21 @@ std::unique_ptr<WritableFile> StagedOutput::Reopen(std::size_t index) const {
 const fs::path& StagedOutput::TemporaryPath(std::size_t index) const { return staged_.at(index).temporaryPath; }
 
 std::unique_ptr<WritableFile> StagedOutput::Scratch(const fs::path& near, fs::path& path) {
-  std::unique_ptr<WritableFile> file = CreateBeside(near, path);
+  CleanupEntry* cleanup = nullptr;
+  std::unique_ptr<WritableFile> file = CreateBeside(near, path, cleanup);
   const std::lock_guard<std::mutex> hold(scratchLock_);
-  scratch_.push_back(path);
+  scratch_.push_back({path, cleanup});
   return file;
 }
 
 void StagedOutput::RemoveScratch(const fs::path& path) {
   RemoveQuietly(path);
   const std::lock_guard<std::mutex> hold(scratchLock_);
-  scratch_.erase(std::remove(scratch_.begin(), scratch_.end(), path), scratch_.end());
+  const auto found =
+      std::find_if(scratch_.begin(), scratch_.end(), [&path](const ScratchFile& scratch) { return scratch.path == path; });
+  if (found == scratch_.end()) return;
+  LetGo(found->cleanup);
+  scratch_.erase(found);
 }
 
 void StagedOutput::Commit() {
@@ -93,6 +105,7 @@ void StagedOutput::Commit() {
   }
   for (const Staged& staged : staged_) {
     MoveIntoPlace(staged.temporaryPath, staged.finalPath, staged.finalPath.string());
+    LetGo(staged.cleanup);
   }
   committed_ = true;
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "interrupt_cleanup.h"
 #include "system_files.h"
 
 namespace moltpack {
@@ -46,13 +47,20 @@ class StagedOutput {
     std::filesystem::path finalPath;
     std::filesystem::path temporaryPath;
     std::unique_ptr<WritableFile> file;
+    CleanupEntry* cleanup = nullptr;
   };
-  std::unique_ptr<WritableFile> CreateBeside(const std::filesystem::path& finalPath, std::filesystem::path& temporary);
+  struct ScratchFile {
+    std::filesystem::path path;
+    CleanupEntry* cleanup = nullptr;
+  };
+  // A new file beside `finalPath`, removed if the process is interrupted.
+  std::unique_ptr<WritableFile> CreateBeside(const std::filesystem::path& finalPath, std::filesystem::path& temporary,
+                                             CleanupEntry*& cleanup);
 
   std::filesystem::path sourceRoot_;
   std::vector<Staged> staged_;
   std::mutex scratchLock_;
-  std::vector<std::filesystem::path> scratch_;
+  std::vector<ScratchFile> scratch_;
   bool committed_ = false;
 };
 

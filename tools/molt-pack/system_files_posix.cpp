@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "failure.h"
+#include "interrupt_cleanup.h"
 #include "system_files.h"
 
 namespace moltpack {
@@ -117,5 +118,22 @@ void RemoveQuietly(const std::filesystem::path& path) noexcept { ::unlink(path.c
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 void ReportFileSizeLimitAsError() { ::signal(SIGXFSZ, SIG_IGN); }
+
+namespace {
+
+void RemoveAndEnd(int signal) {
+  RemoveHeldFiles();
+  ::signal(signal, SIG_DFL);
+  ::raise(signal);
+}
+
+}  // namespace
+
+void RemoveTemporaryFilesOnInterrupt() {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    // One that the caller ignores (nohup) stays ignored.
+    if (::signal(signal, RemoveAndEnd) == SIG_IGN) ::signal(signal, SIG_IGN);
+  }
+}
 
 }  // namespace moltpack

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "failure.h"
+#include "interrupt_cleanup.h"
 #include "system_files.h"
 
 namespace moltpack {
@@ -135,5 +136,17 @@ bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 
 // Windows has no file-size signal: a write past a quota fails by itself.
 void ReportFileSizeLimitAsError() {}
+
+namespace {
+
+// Runs on a thread of its own; FALSE lets the system end the process.
+BOOL WINAPI RemoveAndEnd(DWORD) {
+  RemoveHeldFiles();
+  return FALSE;
+}
+
+}  // namespace
+
+void RemoveTemporaryFilesOnInterrupt() { SetConsoleCtrlHandler(RemoveAndEnd, TRUE); }
 
 }  // namespace moltpack
