@@ -1,5 +1,7 @@
 #include "file_pipeline.h"
 
+#include <chrono>
+
 namespace moltpack {
 namespace {
 
