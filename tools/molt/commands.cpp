@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/errors.h"
-#include "core/pack_inspect.h"
+#include "core/pack_survey.h"
 #include "listing.h"
 #include "messages.h"
 #include "molt.h"
@@ -61,7 +61,7 @@ std::string Join(std::string first, const std::string& second) {
   return first + "; " + second;
 }
 
-Stop StopOf(const molt::InspectionResult& result, const std::string& pack) {
+Stop StopOf(const molt::SurveyResult& result, const std::string& pack) {
   Stop stop;
   stop.code = result.code;
   if (result.code == 0) return stop;
@@ -102,18 +102,18 @@ std::string Count(std::uint64_t count, const char* one, const char* many) {
 }
 
 // molt test: counts, and one line on standard error for each fault.
-class TestReport final : public molt::InspectionVisitor {
+class TestReport final : public molt::SurveyVisitor {
  public:
   explicit TestReport(bool verbose) : verbose_(verbose) {}
 
-  void OnEntry(const molt::InspectedEntry&) override {}
+  void OnEntry(const molt::SurveyedEntry&) override {}
 
-  void OnFileChecked(const molt::InspectedEntry& entry) override {
+  void OnFileChecked(const molt::SurveyedEntry& entry) override {
     ++filesChecked;
     if (verbose_) std::printf("ok      %s\n", OneLine(entry.path).c_str());
   }
 
-  void OnEntryFault(const molt::InspectedEntry& entry, const molt::EntryFault& fault) override {
+  void OnEntryFault(const molt::SurveyedEntry& entry, const molt::EntryFault& fault) override {
     if (firstCode == 0) firstCode = fault.code;
     std::string detail;
     if (fault.code == molt::ERR_CRC) {
@@ -278,11 +278,11 @@ std::string DescribeExtractFailure(const CommandLine& line, const std::string& d
 }  // namespace
 
 int RunList(const CommandLine& line) {
-  const auto inspector = std::make_unique<molt::PackInspector>();
+  const auto surveyor = std::make_unique<molt::PackSurveyor>();
   const std::unique_ptr<Listing> listing =
       line.json ? MakeJsonListing(stdout, line.pack) : MakeTextListing(stdout);
-  const molt::InspectionResult result =
-      inspector->Run(line.pack.c_str(), molt::InspectMode::kList, *listing);
+  const molt::SurveyResult result =
+      surveyor->Run(line.pack.c_str(), molt::SurveyMode::kList, *listing);
   const Stop stop = StopOf(result, line.pack);
   listing->Finish(stop);
   ReportStop(stop);
@@ -290,10 +290,10 @@ int RunList(const CommandLine& line) {
 }
 
 int RunTest(const CommandLine& line) {
-  const auto inspector = std::make_unique<molt::PackInspector>();
+  const auto surveyor = std::make_unique<molt::PackSurveyor>();
   TestReport report(line.verbose);
-  const molt::InspectionResult result =
-      inspector->Run(line.pack.c_str(), molt::InspectMode::kCheck, report);
+  const molt::SurveyResult result =
+      surveyor->Run(line.pack.c_str(), molt::SurveyMode::kCheck, report);
   const Stop stop = StopOf(result, line.pack);
   ReportStop(stop);
   if (result.opened) std::printf("%s\n", report.Summary(line.pack, result.code).c_str());

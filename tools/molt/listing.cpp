@@ -42,7 +42,7 @@ std::optional<std::string> IsoTime(std::uint16_t dosDate, std::uint16_t dosTime)
   return std::string(text);
 }
 
-std::string PathWithShortName(const molt::InspectedEntry& entry) {
+std::string PathWithShortName(const molt::SurveyedEntry& entry) {
   const molt::EntryRecord& record = entry.record;
   std::string path = entry.path;
   if (record.longName && std::strcmp(record.longName.get(), record.shortName) != 0) {
@@ -59,7 +59,7 @@ struct Totals {
   std::uint64_t size = 0;
   std::uint64_t packedSize = 0;
 
-  void Add(const molt::InspectedEntry& entry) {
+  void Add(const molt::SurveyedEntry& entry) {
     if (entry.isDirectory) {
       ++directories;
     } else {
@@ -85,7 +85,7 @@ class TextListing final : public Listing {
                  "Packed", "Method", "CRC-32", "Mask", "Attr", "Last write (UTC)", "Path");
   }
 
-  void OnEntry(const molt::InspectedEntry& entry) override {
+  void OnEntry(const molt::SurveyedEntry& entry) override {
     totals_.Add(entry);
     const molt::EntryRecord& record = entry.record;
     const std::string time =
@@ -138,7 +138,7 @@ class JsonListing final : public Listing {
     std::fputs(head.c_str(), out_);
   }
 
-  void OnEntry(const molt::InspectedEntry& entry) override {
+  void OnEntry(const molt::SurveyedEntry& entry) override {
     totals_.Add(entry);
     const molt::EntryRecord& record = entry.record;
     std::string line = first_ ? "\n    {" : ",\n    {";

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/pack_inspect.h"
+#include "core/pack_survey.h"
 
 namespace moltcli {
 
@@ -23,7 +23,7 @@ std::optional<std::string> IsoTime(std::uint16_t dosDate, std::uint16_t dosTime)
 
 // The entry's path, and after it its short name in brackets when it has a
 // long name that differs: "docs\Read me.txt [README~1.TXT]".
-std::string PathWithShortName(const molt::InspectedEntry& entry);
+std::string PathWithShortName(const molt::SurveyedEntry& entry);
 
 // Why a listing or test ended early, as the failure line tells it.
 struct Stop {
@@ -33,7 +33,7 @@ struct Stop {
   std::string detail;
 };
 
-class Listing : public molt::InspectionVisitor {
+class Listing : public molt::SurveyVisitor {
  public:
   // The totals, and for JSON the end of the document, with the failure that
   // ended the listing (code 0: none).

@@ -1,4 +1,4 @@
-#include "pack_inspect.h"
+#include "pack_survey.h"
 
 #include <algorithm>
 #include <cstring>
@@ -22,10 +22,9 @@ std::uint32_t TagValue(const std::uint8_t tag[4]) {
 // its two entry steps) but entering every directory and taking every file:
 // one level per directory, in stream order, ending a level at its end tag or
 // at the end of the pack data, and at the root's end tag for good.
-class InspectionWalk {
+class SurveyWalk {
  public:
-  InspectionWalk(Context& context, InspectMode mode, InspectionVisitor& visitor,
-                 InspectionResult& result)
+  SurveyWalk(Context& context, SurveyMode mode, SurveyVisitor& visitor, SurveyResult& result)
       : context_(context), mode_(mode), visitor_(visitor), result_(result) {}
 
   void Level(std::size_t depth) {
@@ -60,8 +59,8 @@ class InspectionWalk {
     result_.lastEntry = path_;
   }
 
-  void CheckName(const InspectedEntry& entry) {
-    if (mode_ == InspectMode::kCheck && !IsSafeEntryName(context_, entry.record.OutputName())) {
+  void CheckName(const SurveyedEntry& entry) {
+    if (mode_ == SurveyMode::kCheck && !IsSafeEntryName(context_, entry.record.OutputName())) {
       visitor_.OnEntryFault(entry, {ERR_INPUT_FORMAT, 0});
     }
   }
@@ -71,11 +70,11 @@ class InspectionWalk {
     ReadFileRecord(context_, record);
     const std::size_t parentLength = path_.size();
     EnterName(record, ERR_OUTPUT_OPEN);
-    const InspectedEntry entry{false, record, path_, depth};
+    const SurveyedEntry entry{false, record, path_, depth};
     visitor_.OnEntry(entry);
     CheckName(entry);
     result_.entryInWork = path_;
-    if (mode_ == InspectMode::kCheck) {
+    if (mode_ == SurveyMode::kCheck) {
       CheckData(entry);
     } else {
       SkipData(record.packedSize);
@@ -113,7 +112,7 @@ class InspectionWalk {
   // the sink. A CRC-32 that differs leaves the stream right after the data,
   // where the extractor itself would read on, so the walk goes on; any other
   // fault ends it.
-  void CheckData(const InspectedEntry& entry) {
+  void CheckData(const SurveyedEntry& entry) {
     try {
       ExtractFileData(context_, DiscardPlatform::kSinkHandle, entry.record);
     } catch (const ErrorUnwind& failure) {
@@ -130,7 +129,7 @@ class InspectionWalk {
     ReadDirectoryRecord(context_, record);
     const std::size_t parentLength = path_.size();
     EnterName(record, ERR_MAKE_DIRECTORY);
-    const InspectedEntry entry{true, record, path_, depth};
+    const SurveyedEntry entry{true, record, path_, depth};
     visitor_.OnEntry(entry);
     CheckName(entry);
     Level(depth + 1);
@@ -139,32 +138,31 @@ class InspectionWalk {
   }
 
   Context& context_;
-  const InspectMode mode_;
-  InspectionVisitor& visitor_;
-  InspectionResult& result_;
+  const SurveyMode mode_;
+  SurveyVisitor& visitor_;
+  SurveyResult& result_;
   std::string path_;
 };
 
 }  // namespace
 
-PackInspector::PackInspector(platform::Platform& system)
+PackSurveyor::PackSurveyor(platform::Platform& system)
     : sys_(system), context_(std::make_unique<Context>(sys_)) {
-  sys_.recordOutputs = false;  // the inspection writes through the sink only
+  sys_.recordOutputs = false;  // the survey writes through the sink only
 }
 
-PackInspector::~PackInspector() = default;
+PackSurveyor::~PackSurveyor() = default;
 
-InspectionResult PackInspector::Run(const char* packPath, InspectMode mode,
-                                    InspectionVisitor& visitor) {
+SurveyResult PackSurveyor::Run(const char* packPath, SurveyMode mode, SurveyVisitor& visitor) {
   Context& context = *context_;
-  InspectionResult result;
+  SurveyResult result;
   sys_.volumesOpened.clear();
   context.ShowErrors = false;
   try {
     std::uint8_t archiveBlock[kArchiveBlockSize] = {};
     result.code = OpenPack(context, packPath, archiveBlock);
     result.opened = result.code == 0;
-    if (result.opened) InspectionWalk(context, mode, visitor, result).Level(0);
+    if (result.opened) SurveyWalk(context, mode, visitor, result).Level(0);
   } catch (const ErrorUnwind& failure) {
     result.code = failure.code;
   } catch (const std::bad_alloc&) {

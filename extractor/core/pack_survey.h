@@ -22,13 +22,13 @@ namespace molt {
 
 struct Context;
 
-enum class InspectMode {
+enum class SurveyMode {
   kList,   // records only; file data is skipped as the walk skips it, and
            // data cut off by the end of the pack raises 35
   kCheck,  // file data decoded into a sink and checked against its CRC-32
 };
 
-struct InspectedEntry {
+struct SurveyedEntry {
   bool isDirectory = false;
   const EntryRecord& record;
   // The output names from the archive's root, joined by '\': the path as the
@@ -43,20 +43,20 @@ struct EntryFault {
   std::uint32_t computedCrc = 0;  // ERR_CRC: the CRC-32 of the data as decoded
 };
 
-class InspectionVisitor {
+class SurveyVisitor {
  public:
-  virtual ~InspectionVisitor() = default;
+  virtual ~SurveyVisitor() = default;
   // An entry's record has been read; a file's data follows.
-  virtual void OnEntry(const InspectedEntry& entry) = 0;
+  virtual void OnEntry(const SurveyedEntry& entry) = 0;
   // kCheck: the file's data was decoded whole and matches its CRC-32.
-  virtual void OnFileChecked(const InspectedEntry&) {}
+  virtual void OnFileChecked(const SurveyedEntry&) {}
   // kCheck: a fault of this entry that leaves the stream in place: its name
   // is one the extractor refuses (34), or its CRC-32 differs (45). Every
   // other fault ends the walk.
-  virtual void OnEntryFault(const InspectedEntry&, const EntryFault&) {}
+  virtual void OnEntryFault(const SurveyedEntry&, const EntryFault&) {}
 };
 
-struct InspectionResult {
+struct SurveyResult {
   int code = 0;         // 0, or the code that ended the walk
   bool opened = false;  // the pack was opened (OpenPack succeeded)
   // Where it ended: the file whose data was being read, if any; the last
@@ -67,19 +67,19 @@ struct InspectionResult {
   std::vector<std::string> volumesOpened;
 };
 
-// One inspector, one extractor state of its own. It is large (the decoder's
+// One surveyor, one extractor state of its own. It is large (the decoder's
 // window and tables): keep it on the heap.
-class PackInspector {
+class PackSurveyor {
  public:
-  explicit PackInspector(platform::Platform& system = platform::SystemPlatform());
-  ~PackInspector();
-  PackInspector(const PackInspector&) = delete;
-  PackInspector& operator=(const PackInspector&) = delete;
+  explicit PackSurveyor(platform::Platform& system = platform::SystemPlatform());
+  ~PackSurveyor();
+  PackSurveyor(const PackSurveyor&) = delete;
+  PackSurveyor& operator=(const PackSurveyor&) = delete;
 
   // Opens the pack (a volume path or format, or '@' and a list file) and
   // visits every entry in stream order, into every directory whatever its
   // selection mask. Never throws.
-  InspectionResult Run(const char* packPath, InspectMode mode, InspectionVisitor& visitor);
+  SurveyResult Run(const char* packPath, SurveyMode mode, SurveyVisitor& visitor);
 
  private:
   DiscardPlatform sys_;

@@ -1,4 +1,4 @@
-// The inspection walk behind molt list and molt test, and the replay behind
+// The survey walk behind molt list and molt test, and the replay behind
 // molt extract's report: every entry in stream order, file data checked by
 // the extractor's own code, and for every fault of a pack the very code that
 // the extractor gives for it.
@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "context.h"
-#include "core/pack_inspect.h"
+#include "core/pack_survey.h"
 #include "errors.h"
 #include "extract.h"
 #include "pack_writer.h"
@@ -25,18 +25,18 @@ namespace fs = std::filesystem;
 using packwriter::Entry;
 
 // What the walk told, as short strings: "d DOCS 0", "f DOCS\A.TXT 1".
-struct Recorder final : molt::InspectionVisitor {
+struct Recorder final : molt::SurveyVisitor {
   std::vector<std::string> entries;
   std::vector<std::string> checked;
   std::vector<std::string> faults;  // "path code"
   std::vector<std::uint32_t> computedCrcs;
 
-  void OnEntry(const molt::InspectedEntry& entry) override {
+  void OnEntry(const molt::SurveyedEntry& entry) override {
     entries.push_back(std::string(entry.isDirectory ? "d " : "f ") + entry.path + " " +
                       std::to_string(entry.depth));
   }
-  void OnFileChecked(const molt::InspectedEntry& entry) override { checked.push_back(entry.path); }
-  void OnEntryFault(const molt::InspectedEntry& entry, const molt::EntryFault& fault) override {
+  void OnFileChecked(const molt::SurveyedEntry& entry) override { checked.push_back(entry.path); }
+  void OnEntryFault(const molt::SurveyedEntry& entry, const molt::EntryFault& fault) override {
     faults.push_back(entry.path + " " + std::to_string(fault.code));
     computedCrcs.push_back(fault.computedCrc);
   }
@@ -53,7 +53,7 @@ std::set<std::string> TreeOf(const fs::path& root) {
   return found;
 }
 
-class PackInspectTest : public ::testing::Test {
+class PackSurveyTest : public ::testing::Test {
  protected:
   // Writes the pack as pack1.bin, pack2.bin...; returns the format.
   std::string Write(const packwriter::Pack& pack) {
@@ -66,10 +66,9 @@ class PackInspectTest : public ::testing::Test {
     return Write(pack);
   }
 
-  molt::InspectionResult Inspect(const std::string& format, molt::InspectMode mode,
-                                 Recorder& recorder) {
-    const auto inspector = std::make_unique<molt::PackInspector>(platform);
-    return inspector->Run(format.c_str(), mode, recorder);
+  molt::SurveyResult Survey(const std::string& format, molt::SurveyMode mode, Recorder& recorder) {
+    const auto surveyor = std::make_unique<molt::PackSurveyor>(platform);
+    return surveyor->Run(format.c_str(), mode, recorder);
   }
 
   // The extractor itself, into a fresh folder.
@@ -86,7 +85,7 @@ class PackInspectTest : public ::testing::Test {
   int extractions = 0;
 };
 
-TEST_F(PackInspectTest, VisitsEveryEntryInStreamOrderUnderItsOutputPath) {
+TEST_F(PackSurveyTest, VisitsEveryEntryInStreamOrderUnderItsOutputPath) {
   Entry hidden = packwriter::Directory("HIDDEN", {packwriter::File("IN.TXT", "in")});
   hidden.selectionMask = 4;  // not extracted without a filter, but listed
   const std::string format = Write({
@@ -97,7 +96,7 @@ TEST_F(PackInspectTest, VisitsEveryEntryInStreamOrderUnderItsOutputPath) {
       packwriter::DeflatedFile("Z.TXT", "zzzzzzzzzzzzzzzz"),
   });
   Recorder list;
-  const molt::InspectionResult result = Inspect(format, molt::InspectMode::kList, list);
+  const molt::SurveyResult result = Survey(format, molt::SurveyMode::kList, list);
   EXPECT_EQ(result.code, 0);
   EXPECT_TRUE(result.opened);
   const std::vector<std::string> expected = {
@@ -108,7 +107,7 @@ TEST_F(PackInspectTest, VisitsEveryEntryInStreamOrderUnderItsOutputPath) {
   EXPECT_TRUE(list.checked.empty()) << "a listing decodes nothing";
 
   Recorder check;
-  EXPECT_EQ(Inspect(format, molt::InspectMode::kCheck, check).code, 0);
+  EXPECT_EQ(Survey(format, molt::SurveyMode::kCheck, check).code, 0);
   EXPECT_EQ(check.entries, expected);
   const std::vector<std::string> files = {"DOCS\\Long name.txt", "DOCS\\SUB\\A.TXT",
                                           "HIDDEN\\IN.TXT", "Z.TXT"};
@@ -116,7 +115,7 @@ TEST_F(PackInspectTest, VisitsEveryEntryInStreamOrderUnderItsOutputPath) {
   EXPECT_TRUE(check.faults.empty());
 }
 
-TEST_F(PackInspectTest, CheckGoesOnAfterAWrongCrcWithTheDecodedOne) {
+TEST_F(PackSurveyTest, CheckGoesOnAfterAWrongCrcWithTheDecodedOne) {
   Entry bad = packwriter::DeflatedFile("BAD.TXT", "the data as it is");
   bad.crc = 0x12345678;
   Entry badStored = packwriter::File("BAD2.TXT", "stored");
@@ -124,7 +123,7 @@ TEST_F(PackInspectTest, CheckGoesOnAfterAWrongCrcWithTheDecodedOne) {
   const std::string format =
       Write({bad, packwriter::File("GOOD.TXT", "good"), badStored, packwriter::File("LAST", "")});
   Recorder check;
-  const molt::InspectionResult result = Inspect(format, molt::InspectMode::kCheck, check);
+  const molt::SurveyResult result = Survey(format, molt::SurveyMode::kCheck, check);
   EXPECT_EQ(result.code, 0);
   EXPECT_EQ(check.faults, (std::vector<std::string>{"BAD.TXT 45", "BAD2.TXT 45"}));
   EXPECT_EQ(check.computedCrcs,
@@ -133,24 +132,24 @@ TEST_F(PackInspectTest, CheckGoesOnAfterAWrongCrcWithTheDecodedOne) {
   EXPECT_EQ(check.checked, (std::vector<std::string>{"GOOD.TXT", "LAST"}));
 
   Recorder list;
-  EXPECT_EQ(Inspect(format, molt::InspectMode::kList, list).code, 0) << "a listing checks no data";
+  EXPECT_EQ(Survey(format, molt::SurveyMode::kList, list).code, 0) << "a listing checks no data";
 }
 
-TEST_F(PackInspectTest, CheckNamesTheNamesThatTheExtractorRefuses) {
+TEST_F(PackSurveyTest, CheckNamesTheNamesThatTheExtractorRefuses) {
   const std::string format = Write({
       packwriter::File("..", "up"),
       packwriter::Directory("A:B", {packwriter::File("OK.TXT", "fine")}),
       packwriter::File("C\x01", "control"),
   });
   Recorder check;
-  EXPECT_EQ(Inspect(format, molt::InspectMode::kCheck, check).code, 0);
+  EXPECT_EQ(Survey(format, molt::SurveyMode::kCheck, check).code, 0);
   EXPECT_EQ(check.faults,
             (std::vector<std::string>{".. 34", "A:B 34", "C\x01 34"}));
   EXPECT_EQ(check.checked, (std::vector<std::string>{"..", "A:B\\OK.TXT", "C\x01"}));
   EXPECT_EQ(Extract(format), molt::ERR_INPUT_FORMAT) << "the extractor refuses the first";
 }
 
-TEST_F(PackInspectTest, NeitherListNorCheckWritesAnything) {
+TEST_F(PackSurveyTest, NeitherListNorCheckWritesAnything) {
   const std::string format = Write({packwriter::Directory("D", {packwriter::File("F", "f")}),
                                     packwriter::DeflatedFile("G", std::string(100000, 'g'))});
   const std::set<std::string> before = TreeOf(dir.path());
@@ -158,8 +157,8 @@ TEST_F(PackInspectTest, NeitherListNorCheckWritesAnything) {
   fs::current_path(dir.path());  // where an output relative to nothing would land
   Recorder list;
   Recorder check;
-  const int listed = Inspect(format, molt::InspectMode::kList, list).code;
-  const int checked = Inspect(format, molt::InspectMode::kCheck, check).code;
+  const int listed = Survey(format, molt::SurveyMode::kList, list).code;
+  const int checked = Survey(format, molt::SurveyMode::kCheck, check).code;
   fs::current_path(home);
   EXPECT_EQ(listed, 0);
   EXPECT_EQ(checked, 0);
@@ -167,7 +166,7 @@ TEST_F(PackInspectTest, NeitherListNorCheckWritesAnything) {
   EXPECT_EQ(TreeOf(dir.path()), before);
 }
 
-TEST_F(PackInspectTest, TellsWhereAStreamFaultStopsTheWalk) {
+TEST_F(PackSurveyTest, TellsWhereAStreamFaultStopsTheWalk) {
   packwriter::Pack pack;
   pack.root = {packwriter::File("A.TXT", "aaaa"), packwriter::File("B.TXT", "bbbbbbbbbb")};
   const packwriter::Stream stream = packwriter::BuildStream(pack.root);
@@ -175,7 +174,7 @@ TEST_F(PackInspectTest, TellsWhereAStreamFaultStopsTheWalk) {
   const std::string format = Write(pack);
 
   Recorder check;
-  const molt::InspectionResult inData = Inspect(format, molt::InspectMode::kCheck, check);
+  const molt::SurveyResult inData = Survey(format, molt::SurveyMode::kCheck, check);
   EXPECT_EQ(inData.code, molt::ERR_INPUT_EOF);
   EXPECT_EQ(inData.entryInWork, "B.TXT");
   EXPECT_EQ(inData.lastEntry, "B.TXT");
@@ -183,14 +182,14 @@ TEST_F(PackInspectTest, TellsWhereAStreamFaultStopsTheWalk) {
   EXPECT_EQ(inData.volumesOpened[0], dir / "pack1.bin");
 
   Recorder list;
-  EXPECT_EQ(Inspect(format, molt::InspectMode::kList, list).code, molt::ERR_INPUT_EOF)
+  EXPECT_EQ(Survey(format, molt::SurveyMode::kList, list).code, molt::ERR_INPUT_EOF)
       << "data cut off by the end of the pack";
 
   pack.cutAt = stream.records.at(1).start + 10;  // inside B.TXT's record
   const std::string inRecordFormat = Write(pack);
   Recorder again;
-  const molt::InspectionResult inRecord =
-      Inspect(inRecordFormat, molt::InspectMode::kList, again);
+  const molt::SurveyResult inRecord =
+      Survey(inRecordFormat, molt::SurveyMode::kList, again);
   EXPECT_EQ(inRecord.code, molt::ERR_INPUT_EOF);
   EXPECT_EQ(inRecord.entryInWork, "");
   EXPECT_EQ(inRecord.lastEntry, "A.TXT");
@@ -220,7 +219,7 @@ void FlipByte(const std::string& path, std::size_t offset) {
   testing_support::WriteFileBytes(path, bytes);
 }
 
-TEST_F(PackInspectTest, EveryFaultGivesTheExtractorsOwnCode) {
+TEST_F(PackSurveyTest, EveryFaultGivesTheExtractorsOwnCode) {
   const auto noDamage = [](packwriter::Pack&) {};
   const auto nothingAfter = [](const std::vector<std::string>&) {};
   const std::vector<Entry> tree = FaultTree();
@@ -307,7 +306,7 @@ TEST_F(PackInspectTest, EveryFaultGivesTheExtractorsOwnCode) {
     const std::string format = dir / "pack%d.bin";
 
     Recorder check;
-    const molt::InspectionResult result = Inspect(format, molt::InspectMode::kCheck, check);
+    const molt::SurveyResult result = Survey(format, molt::SurveyMode::kCheck, check);
     int first = result.code;
     if (!check.faults.empty()) first = std::stoi(check.faults.front().substr(check.faults.front().rfind(' ')));
     const int extracted = Extract(format);
@@ -317,20 +316,20 @@ TEST_F(PackInspectTest, EveryFaultGivesTheExtractorsOwnCode) {
     }
 
     Recorder list;
-    EXPECT_EQ(Inspect(format, molt::InspectMode::kList, list).code, c.listCode);
+    EXPECT_EQ(Survey(format, molt::SurveyMode::kList, list).code, c.listCode);
   }
 }
 
-TEST_F(PackInspectTest, APathNoDestinationHoldsEndsAsInTheExtractor) {
+TEST_F(PackSurveyTest, APathNoDestinationHoldsEndsAsInTheExtractor) {
   Entry deepest = packwriter::File("F", "f");
   for (int i = 0; i < 2100; ++i) deepest = packwriter::Directory("d", {deepest});
   const std::string format = Write({deepest});
   Recorder list;
-  EXPECT_EQ(Inspect(format, molt::InspectMode::kList, list).code, molt::ERR_MAKE_DIRECTORY);
+  EXPECT_EQ(Survey(format, molt::SurveyMode::kList, list).code, molt::ERR_MAKE_DIRECTORY);
   EXPECT_EQ(Extract(format), molt::ERR_MAKE_DIRECTORY);
 }
 
-TEST_F(PackInspectTest, AReplayTellsWhatTheExtractionMadeAndWhereItStopped) {
+TEST_F(PackSurveyTest, AReplayTellsWhatTheExtractionMadeAndWhereItStopped) {
   Entry bad = packwriter::File("BAD.TXT", "bad");
   bad.crc = 7;
   Entry masked = packwriter::File("SKIP.TXT", "skipped");
