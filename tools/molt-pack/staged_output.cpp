@@ -56,9 +56,21 @@ std::unique_ptr<WritableFile> StagedOutput::CreateBeside(const fs::path& finalPa
     name += std::to_string(random() % 1000000000u);
     name += ".tmp";
     temporary = finalPath.parent_path() / name;
-    auto file = std::make_unique<WritableFile>(temporary, finalPath.string(), WritableFile::Mode::kCreateNew);
-    if (file->Exists()) continue;  // someone else's: never touched
-    cleanup = RemoveOnInterrupt(temporary);
+    // Held before it is created, so that an interrupt at any moment after
+    // its creation removes it.
+    CleanupEntry* const entry = RemoveOnInterrupt(temporary);
+    std::unique_ptr<WritableFile> file;
+    try {
+      file = std::make_unique<WritableFile>(temporary, finalPath.string(), WritableFile::Mode::kCreateNew);
+    } catch (...) {
+      LetGo(entry);
+      throw;
+    }
+    if (file->Exists()) {  // someone else's: never touched
+      LetGo(entry);
+      continue;
+    }
+    cleanup = entry;
     return file;
   }
 }
