@@ -88,8 +88,7 @@ class SurveyWalk {
   // entry it does not extract, but one volume at a time: data that runs past
   // the end of the last volume raises what reading it would (35), so that a
   // listing of a pack cut short inside a file's data says so. (SkipInput
-  // itself raises nothing there, and leaves the reader inside the last
-  // volume rather than at its end.)
+  // itself raises nothing there: it stops at the last volume's end.)
   void SkipData(std::uint32_t packedSize) {
     ReaderState& reader = context_.reader;
     std::uint64_t count = packedSize;
