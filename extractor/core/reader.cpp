@@ -132,17 +132,6 @@ void FlushPendingOutput(Context& context) {
   RaiseError(ERR_INPUT_READ);
 }
 
-// Descrambles a run of any length read at VolumePosition and moves past it.
-void TakeVolumeRun(ReaderState& reader, std::uint8_t* bytes, std::uint32_t length) {
-  constexpr std::uint32_t kPiece = 32768;  // within Descramble's 16-bit count
-  while (length > 0) {
-    const std::uint32_t piece = std::min(length, kPiece);
-    TakeVolumeBytes(reader, bytes, static_cast<std::uint16_t>(piece));
-    bytes += piece;
-    length -= piece;
-  }
-}
-
 }  // namespace
 
 ReaderState::ReaderState() {
@@ -294,7 +283,9 @@ std::uint32_t ReadInputBlocks(Context& context, std::uint8_t* destination, std::
   // A read may come back short (the file changed size under us): its bytes
   // are the stream's all the same, and the refills go on from its end.
   done = std::min(done, size);
-  TakeVolumeRun(reader, destination, done);
+  context.RunningCrc = DescrambleAndCrc(ReadyScrambleKey(reader), reader.VolumePosition, destination,
+                                        destination, done, context.RunningCrc);
+  reader.VolumePosition += done;
   return done;
 }
 

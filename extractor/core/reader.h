@@ -98,7 +98,9 @@ std::uint32_t TakeNextBlock(Context& context, std::uint32_t count, const std::ui
 // Reads a run of the stream straight into `destination`, past InputBuffer,
 // in one read: the bytes that successive refills would read, at most `size`
 // of them and none beyond the open volume's size. They come back
-// descrambled and VolumePosition moves past them. Only while InputCount is
+// descrambled, the running CRC-32 (Context::RunningCrc) is carried over them
+// in the same pass, for the stored copy that writes them as they are, and
+// VolumePosition moves past them. Only while InputCount is
 // 0. Returns their count; 0 at the end of the volume or when the read
 // failed, and then the volume stands where it stood, so that RefillInput
 // reads the same bytes block by block and reports whatever fails.

@@ -12,17 +12,6 @@
 namespace molt {
 namespace {
 
-// Carries the CRC-32 on over a run of any length.
-void CarryCrc(Context& context, const std::uint8_t* data, std::uint32_t size) {
-  constexpr std::uint32_t kPiece = 32768;  // within UpdateCrc32's 16-bit count
-  while (size > 0) {
-    const std::uint32_t piece = std::min(size, kPiece);
-    UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(piece));
-    data += piece;
-    size -= piece;
-  }
-}
-
 // Counts `length` more gathered bytes as one piece of the block copy.
 void AddPiece(StoredCopyState& copy, std::uint32_t length) {
   copy.Pending += length;
@@ -32,7 +21,7 @@ void AddPiece(StoredCopyState& copy, std::uint32_t length) {
 // Gathers one run of descrambled bytes, CRC first.
 void Gather(Context& context, const std::uint8_t* data, std::uint32_t size) {
   StoredCopyState& copy = context.storedCopy;
-  CarryCrc(context, data, size);
+  context.RunningCrc = CarryCrc32(context.RunningCrc, data, size);
   std::memcpy(copy.Buffer.get() + copy.Pending, data, size);
   AddPiece(copy, size);
 }
@@ -115,7 +104,6 @@ bool CopyStoredDataGathered(Context& context, std::uint32_t count) {
       const std::uint32_t got =
           ReadInputBlocks(context, destination, std::min(room, wholeBlocks) * kInputBufferSize);
       if (got > 0) {
-        CarryCrc(context, destination, got);
         // The refills would have taken these bytes in blocks, the last one
         // short at the end of a volume.
         for (std::uint32_t taken = 0; taken < got; taken += kInputBufferSize) {
