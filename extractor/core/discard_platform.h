@@ -20,7 +20,7 @@
 
 namespace molt {
 
-class DiscardPlatform final : public platform::Platform {
+class DiscardPlatform : public platform::Platform {
  public:
   // The handle of every output file: writes to it go nowhere.
   static constexpr platform::FileHandle kSinkHandle = -2;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "context.h"
+#include "discard_platform.h"
 #include "errors.h"
 #include "failure.h"
 #include "output.h"
@@ -17,13 +18,14 @@ namespace {
 
 namespace platform = molt::platform;
 
-// The system's backend for reading the volumes; the extracted contents go
-// to a comparison with the source file instead of to disk.
-class ComparingPlatform final : public platform::Platform {
+// The system's backend for reading the volumes, as the survey of a pack
+// reads them; the extracted contents go to a comparison with the source file
+// instead of to disk.
+class ComparingPlatform final : public molt::DiscardPlatform {
  public:
-  static constexpr platform::FileHandle kCompareHandle = -2;
-
-  explicit ComparingPlatform(platform::Platform& real) : real_(real) {}
+  explicit ComparingPlatform(platform::Platform& real) : DiscardPlatform(real) {
+    recordOutputs = false;  // memory stays the same whatever the tree
+  }
 
   // The source that extracted bytes are compared with, and its path.
   SourceFile* source = nullptr;
@@ -33,24 +35,13 @@ class ComparingPlatform final : public platform::Platform {
   // Every volume's size, in the order the reader opened them.
   std::vector<std::uint64_t> volumeSizes;
 
-  platform::FileHandle OpenVolumeFile(const char* path) override { return real_.OpenVolumeFile(path); }
-  bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* done) override {
-    return real_.ReadFile(file, buffer, size, done);
-  }
   bool GetFileSize(platform::FileHandle file, std::uint64_t* size) override {
-    if (!real_.GetFileSize(file, size)) return false;
+    if (!DiscardPlatform::GetFileSize(file, size)) return false;
     volumeSizes.push_back(*size);
     return true;
   }
-  bool SeekToStart(platform::FileHandle file) override { return real_.SeekToStart(file); }
-  bool SkipForward(platform::FileHandle file, std::uint64_t count) override { return real_.SkipForward(file, count); }
-  void CloseFile(platform::FileHandle file) override {
-    if (file != kCompareHandle) real_.CloseFile(file);
-  }
-
-  platform::FileHandle CreateOutputFile(const char*) override { return kCompareHandle; }
   bool WriteFile(platform::FileHandle file, const void* data, std::uint32_t size, std::uint32_t* done) override {
-    if (file != kCompareHandle || source == nullptr) return real_.WriteFile(file, data, size, done);
+    if (file != kSinkHandle || source == nullptr) return DiscardPlatform::WriteFile(file, data, size, done);
     if (size > expected - compared) throw Failure(sourcePath, "the pack holds more bytes than the file");
     buffer_.resize(size);
     source->Read(buffer_.data(), size);
@@ -63,25 +54,8 @@ class ComparingPlatform final : public platform::Platform {
     *done = size;
     return true;
   }
-  bool GetFileAttributes(const char*, std::uint32_t*) override { return false; }
-  bool SetFileAttributes(const char*, std::uint32_t) override { return true; }
-  bool CreateDirectory(const char*) override { return true; }
-  bool SetFileTime(const char*, platform::FileTimeKind, std::uint16_t, std::uint16_t) override { return true; }
-  bool GetCurrentDirectory(char* buffer, std::size_t size) override { return real_.GetCurrentDirectory(buffer, size); }
-  bool GetMaxComponentLength(std::uint32_t* length) override { return real_.GetMaxComponentLength(length); }
-  std::uint32_t LastError() override { return real_.LastError(); }
-  std::string SystemErrorText(std::uint32_t code) override { return real_.SystemErrorText(code); }
-  void LoadErrorText(int code, char* buffer, std::size_t size) override { real_.LoadErrorText(code, buffer, size); }
-  void ShowMessageBox(const char*, const char*, platform::BoxIcon) override {}
-  const platform::CodePage& Characters() override { return real_.Characters(); }
-  char PathSeparator() const override { return real_.PathSeparator(); }
-  std::size_t MaxPath() const override { return real_.MaxPath(); }
-  bool IsAbsolutePath(const char* path) const override { return real_.IsAbsolutePath(path); }
-  std::size_t DrivePrefixLength() const override { return real_.DrivePrefixLength(); }
-  bool IsReservedName(const char* name) const override { return real_.IsReservedName(name); }
 
  private:
-  platform::Platform& real_;
   std::string buffer_;
 };
 
@@ -192,7 +166,7 @@ class PackComparison {
     sys_.compared = 0;
     sys_.expected = entry.size;
     const std::uint64_t dataStart = StreamOffset();
-    molt::ExtractFileData(*context_, ComparingPlatform::kCompareHandle, record);
+    molt::ExtractFileData(*context_, ComparingPlatform::kSinkHandle, record);
     sys_.source = nullptr;
     if (sys_.compared != entry.size) throw Failure(entry.source.string(), "the pack holds fewer bytes than the file");
     source.ExpectEnd();
