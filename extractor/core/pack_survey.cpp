@@ -13,11 +13,6 @@
 namespace molt {
 namespace {
 
-std::uint32_t TagValue(const std::uint8_t tag[4]) {
-  return static_cast<std::uint32_t>(tag[0]) | (static_cast<std::uint32_t>(tag[1]) << 8) |
-         (static_cast<std::uint32_t>(tag[2]) << 16) | (static_cast<std::uint32_t>(tag[3]) << 24);
-}
-
 // The walk of the record stream, shaped as the extractor's (WalkLevel and
 // its two entry steps) but entering every directory and taking every file:
 // one level per directory, in stream order, ending a level at its end tag or

@@ -107,6 +107,12 @@ std::uint32_t TakeNextBlock(Context& context, std::uint32_t count, const std::ui
 std::uint32_t ReadInputBlocks(Context& context, std::uint8_t* destination, std::uint32_t size);
 
 bool ReadRecordTag(Context& context, std::uint8_t tag[4]);
+// The value of a tag read by ReadRecordTag (little-endian), to compare with
+// TAG_DIRECTORY, TAG_FILE and TAG_END_DIRECTORY.
+inline std::uint32_t TagValue(const std::uint8_t tag[4]) {
+  return static_cast<std::uint32_t>(tag[0]) | (static_cast<std::uint32_t>(tag[1]) << 8) |
+         (static_cast<std::uint32_t>(tag[2]) << 16) | (static_cast<std::uint32_t>(tag[3]) << 24);
+}
 void ReadInputBytes(Context& context, void* destination, std::uint32_t count);
 // Stores the bytes up to and including the NUL; more than `capacity` bytes
 // raise 34.

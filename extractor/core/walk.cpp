@@ -10,14 +10,6 @@
 #include "platform/codepage.h"
 
 namespace molt {
-namespace {
-
-std::uint32_t ReadTagValue(const std::uint8_t tag[4]) {
-  return static_cast<std::uint32_t>(tag[0]) | (static_cast<std::uint32_t>(tag[1]) << 8) |
-         (static_cast<std::uint32_t>(tag[2]) << 16) | (static_cast<std::uint32_t>(tag[3]) << 24);
-}
-
-}  // namespace
 
 // A name that could lead out of the destination folder, or that the system
 // keeps for a device, never reaches the file system.
@@ -109,7 +101,7 @@ int WalkLevel(Context& context) {
   WalkState& walk = context.walk;
   std::uint8_t tag[4];
   while (ReadRecordTag(context, tag)) {
-    switch (ReadTagValue(tag)) {
+    switch (TagValue(tag)) {
       case TAG_END_DIRECTORY:
         return 0;
       case TAG_DIRECTORY:

@@ -59,11 +59,6 @@ class ComparingPlatform final : public molt::DiscardPlatform {
   std::string buffer_;
 };
 
-std::uint32_t TagValue(const std::uint8_t tag[4]) {
-  return static_cast<std::uint32_t>(tag[0]) | (static_cast<std::uint32_t>(tag[1]) << 8) |
-         (static_cast<std::uint32_t>(tag[2]) << 16) | (static_cast<std::uint32_t>(tag[3]) << 24);
-}
-
 class PackComparison {
  public:
   PackComparison(const std::string& packPath, const std::function<void(std::uint64_t)>& progress)
@@ -123,7 +118,7 @@ class PackComparison {
   void ReadTag(const SourceEntry& entry, std::uint32_t expected) {
     std::uint8_t tag[4];
     if (!molt::ReadRecordTag(*context_, tag)) throw Failure(entry.source.string(), "is missing from the pack");
-    Expect(TagValue(tag) == expected, entry, "kind of record");
+    Expect(molt::TagValue(tag) == expected, entry, "kind of record");
   }
 
   void CompareLevel(const std::vector<SourceEntry>& level) {
@@ -147,7 +142,7 @@ class PackComparison {
     CompareLevel(entry.children);
     current_ = &entry;
     std::uint8_t tag[4];
-    if (!molt::ReadRecordTag(*context_, tag) || TagValue(tag) != molt::TAG_END_DIRECTORY) {
+    if (!molt::ReadRecordTag(*context_, tag) || molt::TagValue(tag) != molt::TAG_END_DIRECTORY) {
       throw Failure(entry.source.string(), "the folder in the pack does not end after its last entry");
     }
     Expect(StreamOffset() - contentsStart == record.size, entry, "contents size");
