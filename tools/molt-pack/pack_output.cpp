@@ -7,6 +7,7 @@
 #include "core/pack_format.h"
 #include "failure.h"
 #include "file_pipeline.h"
+#include "record_head.h"
 
 namespace moltpack {
 namespace {
@@ -15,14 +16,9 @@ namespace {
 constexpr std::uint64_t kContentsSizeField = 24;
 constexpr std::uint64_t kCrcField = 24;
 
-void PutU16(std::string& out, std::uint16_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>(value >> 8));
-}
-
-void PutU32(std::string& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
+using packwriter::detail::PutRecordHead;
+using packwriter::detail::PutU16;
+using packwriter::detail::PutU32;
 
 std::string U32Bytes(std::uint32_t value) {
   std::string bytes;
@@ -48,16 +44,7 @@ void PutCommonPart(std::string& out, std::uint32_t tag, const SourceEntry& entry
   std::uint16_t flags = 0;
   if (entry.longName) flags |= molt::ENTRY_LONG_NAME;
   if (deflated) flags |= molt::ENTRY_DEFLATED;
-  PutU32(out, tag);
-  PutU32(out, entry.selectionMask);
-  PutU16(out, flags);
-  PutU16(out, entry.attributes);
-  PutU16(out, 0);  // reserved
-  PutU16(out, entry.times.creationTime);
-  PutU16(out, entry.times.creationDate);
-  PutU16(out, entry.times.lastAccessDate);
-  PutU16(out, entry.times.lastWriteTime);
-  PutU16(out, entry.times.lastWriteDate);
+  PutRecordHead(out, tag, entry.selectionMask, flags, entry.attributes, 0, entry.times);
 }
 
 void PutNames(std::string& out, const SourceEntry& entry) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "codepage_names.h"
+#include "core/pack_format.h"
 #include "entry_patterns.h"
 #include "name_rules.h"
 #include "short_names.h"
@@ -19,11 +20,9 @@ namespace {
 constexpr std::uint16_t kAttributeReadOnly = 0x0001;
 constexpr std::uint16_t kAttributeDirectory = 0x0010;
 constexpr std::uint64_t kSizeFieldMax = 0xFFFFFFFFu;  // a record's sizes hold 32 bits
-// Bytes of a record besides its names and data: tag, common part and a
-// file's CRC-32, packed and original sizes, or a directory's contents size;
-// then the 2-byte short-name field, a NUL, and a long name's size and NUL.
-constexpr std::uint64_t kFileRecordFixed = 36;
-constexpr std::uint64_t kDirectoryRecordFixed = 28;
+// Bytes of a record besides its fixed part (molt::kFileRecordFixedSize,
+// kDirectoryRecordFixedSize), names and data: the 2-byte short-name field
+// and a NUL, and a long name's size and NUL.
 constexpr std::uint64_t kShortNameExtra = 3;
 constexpr std::uint64_t kLongNameExtra = 3;
 constexpr std::uint64_t kEndTag = 4;
@@ -49,8 +48,8 @@ std::string Spelled(const fs::path& path) {
 std::uint64_t LeastPackedBytes(const SourceEntry& entry, std::uint64_t leastContents) {
   std::uint64_t bytes = entry.shortName.size() + kShortNameExtra;
   if (entry.longName) bytes += entry.longName->size() + kLongNameExtra;
-  if (entry.kind == SourceEntry::Kind::kDirectory) return bytes + kDirectoryRecordFixed + leastContents;
-  return bytes + kFileRecordFixed + (entry.store ? entry.size : entry.size / kDeflateBestRatio);
+  if (entry.kind == SourceEntry::Kind::kDirectory) return bytes + molt::kDirectoryRecordFixedSize + leastContents;
+  return bytes + molt::kFileRecordFixedSize + (entry.store ? entry.size : entry.size / kDeflateBestRatio);
 }
 
 class Scanner {

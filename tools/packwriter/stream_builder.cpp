@@ -7,11 +7,13 @@
 
 #include "byte_order.h"
 #include "pack_writer.h"
+#include "record_head.h"
 
 namespace packwriter {
 namespace {
 
 using detail::PatchU32;
+using detail::PutRecordHead;
 using detail::PutU16;
 using detail::PutU32;
 
@@ -27,16 +29,8 @@ std::uint16_t FlagsOf(const Entry& entry) {
 }
 
 void PutCommonPart(std::string& out, std::uint32_t tag, const Entry& entry) {
-  PutU32(out, tag);
-  PutU32(out, entry.selectionMask);
-  PutU16(out, FlagsOf(entry));
-  PutU16(out, entry.attributes);
-  PutU16(out, entry.reserved);
-  PutU16(out, entry.times.creationTime);
-  PutU16(out, entry.times.creationDate);
-  PutU16(out, entry.times.lastAccessDate);
-  PutU16(out, entry.times.lastWriteTime);
-  PutU16(out, entry.times.lastWriteDate);
+  PutRecordHead(out, tag, entry.selectionMask, FlagsOf(entry), entry.attributes, entry.reserved,
+                entry.times);
 }
 
 // Written whatever the flags say: a test that clears ENTRY_LONG_NAME by a
