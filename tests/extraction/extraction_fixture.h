@@ -42,15 +42,7 @@ class ExtractionTest : public ::testing::Test {
   }
 
   // Everything under out/: folders end with '/'.
-  std::set<std::string> Tree() const {
-    std::set<std::string> found;
-    for (const auto& item : fs::recursive_directory_iterator(out())) {
-      std::string name = fs::relative(item.path(), out()).generic_string();
-      if (item.is_directory()) name += "/";
-      found.insert(name);
-    }
-    return found;
-  }
+  std::set<std::string> Tree() const { return testing_support::ListTree(out()); }
 
   std::string Contents(const std::string& relative) const {
     return testing_support::ReadFileBytes(out() / relative);

@@ -89,17 +89,6 @@ Result RunMolt(const TempDir& dir, const std::vector<std::string>& arguments) {
           WithoutCarriageReturns(ReadFileBytes(dir / "stderr.txt"))};
 }
 
-// Everything under a folder, folders ending in '/'.
-std::set<std::string> TreeOf(const fs::path& root) {
-  std::set<std::string> found;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    std::string name = fs::relative(item.path(), root).generic_string();
-    if (item.is_directory()) name += "/";
-    found.insert(name);
-  }
-  return found;
-}
-
 void ReplaceAll(std::string& text, const std::string& word, const std::string& by) {
   for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + by.size())) {
     text.replace(at, word.size(), by);
@@ -406,12 +395,12 @@ TEST_F(MoltProgramTest, ListsHostileNamesSafely) {
 // --- test -------------------------------------------------------------------
 
 TEST_F(MoltProgramTest, TestChecksEveryFileAndWritesNothing) {
-  const std::set<std::string> before = TreeOf(dir.path());
+  const std::set<std::string> before = testing_support::ListTree(dir.path());
   const Result result = Run({"test", pack_});
   EXPECT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(result.out, dir / "small.dat" + ": 5 files checked, all match their CRC-32\n");
   EXPECT_EQ(result.err, "");
-  std::set<std::string> after = TreeOf(dir.path());
+  std::set<std::string> after = testing_support::ListTree(dir.path());
   after.erase("stdout.txt");
   after.erase("stderr.txt");
   EXPECT_EQ(after, before);
@@ -511,13 +500,13 @@ TEST_F(MoltProgramTest, ExtractsInTheOldAndTheNewForm) {
   const Result oldForm = Run({pack_, old});
   EXPECT_EQ(oldForm.status, 0) << oldForm.err;
   EXPECT_EQ(oldForm.err, "");
-  EXPECT_EQ(TreeOf(old), kExtractedTree) << "OPTION.BIN has selection mask 2";
+  EXPECT_EQ(testing_support::ListTree(old), kExtractedTree) << "OPTION.BIN has selection mask 2";
   EXPECT_EQ(ReadFileBytes(fs::path(old) / "DOCS" / "Read me first.txt"), kLongText);
 
   const std::string fresh = Out("new");
   const Result newForm = Run({"extract", pack_, fresh});
   EXPECT_EQ(newForm.status, 0) << newForm.err;
-  EXPECT_EQ(TreeOf(fresh), kExtractedTree);
+  EXPECT_EQ(testing_support::ListTree(fresh), kExtractedTree);
   EXPECT_EQ(ReadFileBytes(fs::path(fresh) / "DOCS" / "SUB" / "A.TXT"), "0123456789");
 }
 
@@ -525,12 +514,12 @@ TEST_F(MoltProgramTest, ExtractsWhatAFilterWithSlashesSelects) {
   const std::string one = Out("one");
   const Result file = Run({"extract", "--filter", "docs/sub/a.txt", pack_, one});
   EXPECT_EQ(file.status, 0) << file.err;
-  EXPECT_EQ(TreeOf(one), (std::set<std::string>{"DOCS/", "DOCS/SUB/", "DOCS/SUB/A.TXT"}));
+  EXPECT_EQ(testing_support::ListTree(one), (std::set<std::string>{"DOCS/", "DOCS/SUB/", "DOCS/SUB/A.TXT"}));
 
   const std::string masked = Out("masked");
   const Result selected = Run({"-f", "/OPTION.BIN", pack_, masked});
   EXPECT_EQ(selected.status, 0) << selected.err;
-  EXPECT_EQ(TreeOf(masked), (std::set<std::string>{"OPTION.BIN"})) << "a filter passes the mask";
+  EXPECT_EQ(testing_support::ListTree(masked), (std::set<std::string>{"OPTION.BIN"})) << "a filter passes the mask";
 }
 
 TEST_F(MoltProgramTest, QuietExtractionTellsByItsStatusAlone) {
@@ -611,7 +600,7 @@ TEST_F(MoltProgramTest, CodePage932ReadsDoubleByteNames) {
   const std::string out = Out();
   const Result extracted = Run({"extract", "--codepage", "932", path, out});
   EXPECT_EQ(extracted.status, 0) << extracted.err;
-  EXPECT_EQ(TreeOf(out).size(), 1u);
+  EXPECT_EQ(testing_support::ListTree(out).size(), 1u);
 #ifndef _WIN32
   EXPECT_EQ(ReadFileBytes(fs::path(out) / kSoftName), "soft");
 #endif

@@ -42,17 +42,6 @@ struct Recorder final : molt::SurveyVisitor {
   }
 };
 
-// Everything under a folder, folders ending in '/'.
-std::set<std::string> TreeOf(const fs::path& root) {
-  std::set<std::string> found;
-  for (const auto& item : fs::recursive_directory_iterator(root)) {
-    std::string name = fs::relative(item.path(), root).generic_string();
-    if (item.is_directory()) name += "/";
-    found.insert(name);
-  }
-  return found;
-}
-
 class PackSurveyTest : public ::testing::Test {
  protected:
   // Writes the pack as pack1.bin, pack2.bin...; returns the format.
@@ -152,7 +141,7 @@ TEST_F(PackSurveyTest, CheckNamesTheNamesThatTheExtractorRefuses) {
 TEST_F(PackSurveyTest, NeitherListNorCheckWritesAnything) {
   const std::string format = Write({packwriter::Directory("D", {packwriter::File("F", "f")}),
                                     packwriter::DeflatedFile("G", std::string(100000, 'g'))});
-  const std::set<std::string> before = TreeOf(dir.path());
+  const std::set<std::string> before = testing_support::ListTree(dir.path());
   const fs::path home = fs::current_path();
   fs::current_path(dir.path());  // where an output relative to nothing would land
   Recorder list;
@@ -163,7 +152,7 @@ TEST_F(PackSurveyTest, NeitherListNorCheckWritesAnything) {
   EXPECT_EQ(listed, 0);
   EXPECT_EQ(checked, 0);
   EXPECT_EQ(check.checked.size(), 2u);
-  EXPECT_EQ(TreeOf(dir.path()), before);
+  EXPECT_EQ(testing_support::ListTree(dir.path()), before);
 }
 
 TEST_F(PackSurveyTest, TellsWhereAStreamFaultStopsTheWalk) {

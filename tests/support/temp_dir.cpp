@@ -39,4 +39,14 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::set<std::string> ListTree(const std::filesystem::path& root) {
+  std::set<std::string> found;
+  for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+    std::string name = std::filesystem::relative(item.path(), root).generic_string();
+    if (item.is_directory()) name += "/";
+    found.insert(name);
+  }
+  return found;
+}
+
 }  // namespace testing_support

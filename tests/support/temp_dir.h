@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 namespace testing_support {
@@ -22,5 +23,8 @@ class TempDir {
 
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+// Everything under `root`, relative to it with '/' between names; folders
+// end with '/'.
+std::set<std::string> ListTree(const std::filesystem::path& root);
 
 }  // namespace testing_support
