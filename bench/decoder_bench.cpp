@@ -10,7 +10,9 @@
 // discards. zlib's inflate writes into a 32 KiB buffer and computes no check
 // on a raw stream, so it is measured alone and, like for like, with crc32
 // over each 32 KiB it writes. libdeflate, the upper anchor, decodes the whole
-// stream into one buffer in one call, without a check.
+// stream into one buffer in one call, without a check. Also 1 MiB of empty
+// fixed-code blocks, which write nothing: their cost per byte of input
+// against zlib's.
 //
 // CRC-32: 24 MiB of random bytes in 32 KiB calls, ours against zlib's and
 // libdeflate's crc32; ours as dispatched and in each of its forms, forced.
@@ -194,17 +196,48 @@ void MeasureRealPath(benchmark::State& state, const Bytes& volume, std::uint32_t
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * outputSize));
 }
 
-void OursInflate(benchmark::State& state, SampleKind kind, int level) {
-  const Sample& sample = GetSample(kind, level);
-  MeasureRealPath(state, sample.scrambled, sample.crc, sample.data.size(),
+// 1 MiB of empty fixed-code blocks, each 10 bits (not final, type 1, the
+// end code), and a final one: no output at all, so only the cost of the
+// blocks themselves shows, measured per byte of input.
+const Sample& EmptyFixedBlocks() {
+  static const Sample sample = [] {
+    Sample made;
+    std::uint32_t bits = 0;
+    unsigned count = 0;
+    const auto put = [&](std::uint32_t value, unsigned length) {
+      bits |= value << count;
+      for (count += length; count >= 8; count -= 8, bits >>= 8) {
+        made.packed.push_back(static_cast<std::uint8_t>(bits));
+      }
+    };
+    while (made.packed.size() < (1u << 20)) put(0b010, 3), put(0, 7);
+    put(0b011, 3);
+    put(0, 7);
+    if (count > 0) put(0, 8 - count);
+    made.scrambled = Scrambled(made.packed);
+    return made;
+  }();
+  return sample;
+}
+
+// Per byte of output, or of input for a sample that has none.
+std::size_t MeasuredBytes(const Sample& sample) {
+  return sample.data.empty() ? sample.packed.size() : sample.data.size();
+}
+
+void OursInflateSample(benchmark::State& state, const Sample& sample) {
+  MeasureRealPath(state, sample.scrambled, sample.crc, MeasuredBytes(sample),
                   [&](molt::Context& context) {
                     molt::InflateMember(context, static_cast<std::uint32_t>(sample.packed.size()),
                                         static_cast<std::uint32_t>(sample.data.size()));
                   });
 }
 
-void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withCrc) {
-  const Sample& sample = GetSample(kind, level);
+void OursInflate(benchmark::State& state, SampleKind kind, int level) {
+  OursInflateSample(state, GetSample(kind, level));
+}
+
+void ZlibInflateSample(benchmark::State& state, const Sample& sample, bool withCrc) {
   z_stream stream{};
   inflateInit2(&stream, -15);
   std::vector<std::uint8_t> buffer(kOutputBuffer);
@@ -226,7 +259,11 @@ void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withC
   }
   inflateEnd(&stream);
   if (withCrc && crc != sample.crc) state.SkipWithError("wrong CRC");
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * MeasuredBytes(sample)));
+}
+
+void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withCrc) {
+  ZlibInflateSample(state, GetSample(kind, level), withCrc);
 }
 
 void LibdeflateInflate(benchmark::State& state, SampleKind kind, int level) {
@@ -466,6 +503,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 const char kCrcCase[] = "crc32 in 32 KiB calls";
+const char kEmptyBlocksCase[] = "empty fixed blocks, MB/s of input";
 const char kStoredCase[] = "stored data in 8 KiB blocks";
 
 }  // namespace
@@ -486,6 +524,13 @@ int main(int argc, char** argv) {
           ->Unit(benchmark::kMillisecond);
     }
   }
+  const std::string emptyBlocksCase = kEmptyBlocksCase;
+  benchmark::RegisterBenchmark(("ours/" + emptyBlocksCase).c_str(), OursInflateSample,
+                               EmptyFixedBlocks())
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("zlib/" + emptyBlocksCase).c_str(), ZlibInflateSample,
+                               EmptyFixedBlocks(), false)
+      ->Unit(benchmark::kMillisecond);
   const std::string crcCase = kCrcCase;
   benchmark::RegisterBenchmark(("ours/" + crcCase).c_str(), OursCrc)->Unit(benchmark::kMillisecond);
   using molt::crc32_forms::CrcForm;
@@ -529,6 +574,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintDecoderRatios();
+  reporter.PrintCase(kEmptyBlocksCase, {"zlib"});
   reporter.PrintCase(kCrcCase, {"zlib", "libdeflate"});
   reporter.PrintCase(kStoredCase, {"memcpy"});
   benchmark::Shutdown();

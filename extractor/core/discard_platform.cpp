@@ -16,7 +16,9 @@ bool DiscardPlatform::ReadFile(platform::FileHandle file, void* buffer, std::uin
 
 bool DiscardPlatform::GetFileSize(platform::FileHandle file, std::uint64_t* size) {
   ownError_ = 0;
-  return real_.GetFileSize(file, size);
+  if (!real_.GetFileSize(file, size)) return false;
+  volumeSizes.push_back(*size);
+  return true;
 }
 
 bool DiscardPlatform::SeekToStart(platform::FileHandle file) {

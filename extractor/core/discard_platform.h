@@ -39,6 +39,10 @@ class DiscardPlatform : public platform::Platform {
   // What the walk asked for, in order.
   std::vector<Output> outputs;
   std::vector<std::string> volumesOpened;  // every path given to OpenVolumeFile
+  // The size GetFileSize gave for each volume, in the order opened: the
+  // reader asks once per volume, right after opening it, so these are the
+  // sizes of the first volumeSizes.size() of volumesOpened.
+  std::vector<std::uint64_t> volumeSizes;
   // Whether the outputs are recorded; a check of a whole pack needs none.
   bool recordOutputs = true;
 

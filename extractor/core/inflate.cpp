@@ -33,6 +33,7 @@
 #include "errors.h"
 #include "inflate_fast.h"
 #include "inflate_tables.h"
+#include "output.h"
 #include "reader.h"
 
 namespace molt {
@@ -44,10 +45,6 @@ namespace {
 constexpr int kBlockEnded = 0;
 constexpr int kBlockBad = 1;
 constexpr int kNoSymbol = -1;
-
-// A write that moves nothing is tried again this many times in a row before
-// the entry gives up with 44.
-constexpr int kMaxRewrites = 3;
 
 int Reject(DecoderState& decoder, BadData reason) {
   decoder.Rejection = reason;
@@ -346,14 +343,20 @@ int InflateStored(Context& context) {
   return kBlockEnded;
 }
 
+// The fixed codes are built when a fixed block follows anything else and
+// kept for the fixed blocks after it, in this entry and the next: a stream
+// of empty fixed blocks costs what its bits cost, not a table build each.
 int InflateFixed(Context& context) {
   DecoderState& decoder = context.decoder;
-  for (unsigned symbol = 0; symbol < 288; ++symbol) {
-    decoder.LitLenCode.lengths[symbol] = FixedLitLenLength(symbol);
+  if (!decoder.FixedCodesHeld) {
+    for (unsigned symbol = 0; symbol < 288; ++symbol) {
+      decoder.LitLenCode.lengths[symbol] = FixedLitLenLength(symbol);
+    }
+    std::fill(std::begin(decoder.DistCode.lengths), std::end(decoder.DistCode.lengths),
+              kFixedDistanceLength);
+    BuildBlockCodes(decoder);  // the fixed codes are complete
+    decoder.FixedCodesHeld = true;
   }
-  std::fill(std::begin(decoder.DistCode.lengths), std::end(decoder.DistCode.lengths),
-            kFixedDistanceLength);
-  BuildBlockCodes(decoder);  // the fixed codes are complete
   return InflateCodes(context);
 }
 
@@ -392,6 +395,9 @@ int ReadCodeLengths(Context& context, std::uint8_t* lengths, std::uint32_t total
 
 int InflateDynamic(Context& context) {
   DecoderState& decoder = context.decoder;
+  // The block's own code lengths replace the codes held, whatever becomes of it.
+  decoder.FixedCodesHeld = false;
+  decoder.FastCodesReady = false;
   const std::uint32_t litLenCount = ReadBits(context, 5) + 257;
   const std::uint32_t distanceCount = ReadBits(context, 5) + 1;
   const std::uint32_t codeLengthCount = ReadBits(context, 4) + 4;
@@ -449,7 +455,6 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
   decoder.LookAheadFilled = false;
   decoder.FinalBlock = false;
   decoder.Rejection = BadData::None;
-  decoder.FastCodesReady = false;
   decoder.InputLeft = packedSize;
   decoder.OutputLeft = originalSize;
   decoder.BitBuffer = NextInputByte(context);
@@ -466,6 +471,11 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
 
   FlushOutputWindow(context);
   if (result != kBlockEnded) RaiseError(ERR_INPUT_FORMAT);
+  // Packed bytes that the stream left after its end are passed over, as a
+  // skip of the entry would pass them: the next record starts where the
+  // packed size says, in every reading of the pack.
+  SkipInput(context, decoder.InputLeft);
+  decoder.InputLeft = 0;
 }
 
 void FlushOutputWindow(Context& context) {
@@ -473,30 +483,11 @@ void FlushOutputWindow(Context& context) {
   // At most a whole window goes out; the fast loop's bytes past its end
   // begin the next one.
   const std::uint32_t flushed = std::min(decoder.OutputPos, kWindowSize);
-  std::uint32_t left = flushed;
-  if (left == 0) return;
+  if (flushed == 0) return;
   const std::uint8_t* data = decoder.OutputWindow();
-  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(left));
-
-  // Every byte counted in the CRC goes out, or the entry ends with 44: a
-  // short or failed write is followed by the rest, unless the disk is full
-  // or writes keep moving nothing.
-  int writesWithoutProgress = 0;
-  while (left > 0) {
-    std::uint32_t done = 0;
-    const bool written = context.sys.WriteFile(decoder.OutputHandle, data, left, &done);
-    if (!written && context.sys.LastError() == platform::kErrorDiskFull) {
-      RaiseError(ERR_WRITE_DISK_FULL);
-    }
-    done = std::min(done, left);
-    if (done == 0) {
-      if (++writesWithoutProgress > kMaxRewrites) RaiseError(ERR_WRITE_DISK_FULL);
-      continue;
-    }
-    writesWithoutProgress = 0;
-    data += done;
-    left -= done;
-  }
+  UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(flushed));
+  // Every byte counted in the CRC goes out, or the entry ends with 44.
+  WriteOutputBytes(context, data, flushed);
   KeepWindowAsHistory(decoder, flushed);
   const std::uint32_t runOn = decoder.OutputPos - flushed;
   std::memmove(decoder.OutputWindow(), decoder.OutputWindow() + flushed, runOn);

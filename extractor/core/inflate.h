@@ -84,7 +84,10 @@ struct DecoderState {
   CodeTables<288, 576> LitLenCode = {};
   CodeTables<32, 64> DistCode = {};
   CodeTables<19, 0> CodeLenCode = {};
-  // The block's codes as fast tables, when both are complete.
+  // The codes held (LitLenCode, DistCode) are the fixed ones, as the last
+  // fixed block built them; they stay for the next fixed block.
+  bool FixedCodesHeld = false;
+  // The codes held as fast tables, when both are complete.
   bool FastCodesReady = false;
   FastLitLenTable FastLitLen = {};
   FastDistTable FastDist = {};
@@ -100,10 +103,12 @@ struct DecoderState {
   std::uint8_t* OutputWindow() { return WindowHalves + kWindowSize; }
 };
 
-// Decodes one entry whose data starts at the reader's next byte. `packedSize`
-// bytes are taken from the reader; more than `originalSize` bytes of output is
-// bad data. Raises 34 on bad data (after writing what was decoded), and lets
-// the reader's and the writer's codes pass.
+// Decodes one entry whose data starts at the reader's next byte. Exactly
+// `packedSize` bytes are taken from the reader: a stream that needs more is
+// bad data, and what a stream leaves after its end is passed over. More than
+// `originalSize` bytes of output is bad data. Raises 34 on bad data (after
+// writing what was decoded), and lets the reader's and the writer's codes
+// pass.
 void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t originalSize);
 
 // Runs the waiting bytes of the window through the CRC and writes them to

@@ -22,20 +22,29 @@ std::uint32_t FailureCode(Context& context) {
 
 void CopyRun(Context& context, const std::uint8_t* data, std::uint32_t size) {
   UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(size));
-  WriteStoredBytes(context, data, size);
+  WriteOutputBytes(context, data, size);
 }
 
 }  // namespace
 
-void WriteStoredBytes(Context& context, const std::uint8_t* data, std::uint32_t size) {
+void WriteOutputBytes(Context& context, const std::uint8_t* data, std::uint32_t size,
+                      int writesWithoutProgress) {
   while (size > 0) {
     std::uint32_t done = 0;
-    if (!context.sys.WriteFile(context.decoder.OutputHandle, data, size, &done) || done == 0) {
-      RaiseError(ERR_WRITE_DISK_FULL);
-    }
+    const bool written = context.sys.WriteFile(context.decoder.OutputHandle, data, size, &done);
+    // What a write reports done is in the file, whether or not it failed:
+    // the rest follows it, and nothing goes out twice.
     done = std::min(done, size);
     data += done;
     size -= done;
+    if (!written && context.sys.LastError() == platform::kErrorDiskFull) {
+      RaiseError(ERR_WRITE_DISK_FULL);
+    }
+    if (done > 0) {
+      writesWithoutProgress = 0;
+    } else if (++writesWithoutProgress > kMaxRewrites) {
+      RaiseError(ERR_WRITE_DISK_FULL);
+    }
   }
 }
 
@@ -57,7 +66,16 @@ std::uint32_t CreateOutputDirectory(Context& context, char* path, std::size_t na
   return error == platform::kErrorAlreadyExists ? 0 : error;
 }
 
+void CheckFileSizes(const EntryRecord& entry) {
+  // Stored data is its contents: a packed size of any other length would
+  // leave the copy and a skip of the entry at different bytes.
+  if ((entry.flags & ENTRY_DEFLATED) == 0 && entry.packedSize != entry.size) {
+    RaiseError(ERR_INPUT_FORMAT);
+  }
+}
+
 void ExtractFileData(Context& context, platform::FileHandle file, const EntryRecord& entry) {
+  CheckFileSizes(entry);
   context.decoder.OutputHandle = file;
   if (entry.flags & ENTRY_DEFLATED) {
     InflateMember(context, entry.packedSize, entry.size);

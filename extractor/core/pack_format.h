@@ -6,6 +6,11 @@
 // header; volume 1 of a set adds a 16-byte set block; the first volume then
 // holds the 36-byte archive block; the record stream follows and runs on from
 // volume to volume at any byte. All numbers are little-endian.
+//
+// The stream has one reading, whatever reads it: a file's data takes exactly
+// its packed size (stored data exactly its original size), a directory's
+// contents end exactly where its contents size says, and the data ends
+// cleanly only between two records at the root.
 #pragma once
 
 #include <array>
@@ -28,6 +33,9 @@ inline constexpr std::uint32_t kHeaderSignature = 0;
 inline constexpr std::uint32_t kHeaderVersion = 4;
 inline constexpr std::uint32_t kHeaderFileNumber = 6;
 inline constexpr std::uint32_t kHeaderProductNumber = 8;
+// Set block fields, as offsets into its 16 bytes. The pack size is the sum of
+// the sizes of the set's volume files; the extractor makes no use of it.
+inline constexpr std::uint32_t kSetBlockPackSize = 0;
 
 // Record tags, compared as one little-endian 32-bit value.
 inline constexpr std::uint32_t TAG_FILE = 0x46696C65;           // "eliF" in the file

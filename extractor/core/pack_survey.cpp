@@ -13,21 +13,25 @@
 namespace molt {
 namespace {
 
-// The walk of the record stream, shaped as the extractor's (WalkLevel and
+// The walk of the record stream, shaped as the extractor's (WalkRecords and
 // its two entry steps) but entering every directory and taking every file:
-// one level per directory, in stream order, ending a level at its end tag or
-// at the end of the pack data, and at the root's end tag for good.
+// one level per directory, in stream order, ending a level at its end tag,
+// and at the root's end tag or the end of the pack data for good. It reads
+// the stream as the extractor does: a directory's end tag ends where its
+// contents size says, a file's data takes its packed size, and the data
+// ends only at the root.
 class SurveyWalk {
  public:
   SurveyWalk(Context& context, SurveyMode mode, SurveyVisitor& visitor, SurveyResult& result)
       : context_(context), mode_(mode), visitor_(visitor), result_(result) {}
 
-  void Level(std::size_t depth) {
+  // Walks one level's records; LEVEL_END_TAG or LEVEL_END_OF_DATA.
+  LevelEnd Level(std::size_t depth) {
     std::uint8_t tag[4];
     while (ReadRecordTag(context_, tag)) {
       switch (TagValue(tag)) {
         case TAG_END_DIRECTORY:
-          return;
+          return LEVEL_END_TAG;
         case TAG_DIRECTORY:
           Directory(depth);
           break;
@@ -38,6 +42,7 @@ class SurveyWalk {
           RaiseError(ERR_INPUT_FORMAT);
       }
     }
+    return LEVEL_END_OF_DATA;
   }
 
  private:
@@ -69,37 +74,29 @@ class SurveyWalk {
     visitor_.OnEntry(entry);
     CheckName(entry);
     result_.entryInWork = path_;
-    if (mode_ == SurveyMode::kCheck) {
+    if (mode_ == SurveyMode::kCheck && HasConsistentSizes(entry)) {
       CheckData(entry);
     } else {
-      SkipData(record.packedSize);
+      // The data is skipped as the walk skips a file it does not extract;
+      // data that the end of the pack cuts short raises 35.
+      SkipInput(context_, record.packedSize);
     }
     result_.entryInWork.clear();
     FreeEntryNames(record);
     path_.resize(parentLength);
   }
 
-  // Skips a file's data by the reader's own moves, as the walk skips an
-  // entry it does not extract, but one volume at a time: data that runs past
-  // the end of the last volume raises what reading it would (35), so that a
-  // listing of a pack cut short inside a file's data says so. (SkipInput
-  // itself raises nothing there: it stops at the last volume's end.)
-  void SkipData(std::uint32_t packedSize) {
-    ReaderState& reader = context_.reader;
-    std::uint64_t count = packedSize;
-    while (count > 0) {
-      const std::uint64_t inVolume =
-          reader.InputCount +
-          (reader.VolumeSize > reader.VolumePosition ? reader.VolumeSize - reader.VolumePosition
-                                                     : 0);
-      if (inVolume == 0) {
-        if (OpenNextVolume(context_) != 0) RaiseError(ERR_INPUT_EOF);
-        continue;
-      }
-      const std::uint64_t step = std::min(count, inVolume);
-      SkipInput(context_, step);
-      count -= step;
+  // kCheck: a stored file whose packed size is not its size is refused by
+  // the extractor before it takes any of its data (34); its data is passed
+  // over by its packed size and the walk goes on.
+  bool HasConsistentSizes(const SurveyedEntry& entry) {
+    try {
+      CheckFileSizes(entry.record);
+    } catch (const ErrorUnwind& failure) {
+      visitor_.OnEntryFault(entry, {failure.code, 0});
+      return false;
     }
+    return true;
   }
 
   // Decodes the file's data as the extractor does (ExtractFileData), into
@@ -121,12 +118,14 @@ class SurveyWalk {
   void Directory(std::size_t depth) {
     EntryRecord record;
     ReadDirectoryRecord(context_, record);
+    const std::uint64_t contentsEnd = ContentsEnd(context_.reader, record);
     const std::size_t parentLength = path_.size();
     EnterName(record, ERR_MAKE_DIRECTORY);
     const SurveyedEntry entry{true, record, path_, depth};
     visitor_.OnEntry(entry);
     CheckName(entry);
-    Level(depth + 1);
+    if (Level(depth + 1) == LEVEL_END_OF_DATA) RaiseError(ERR_INPUT_EOF);
+    CheckContentsEnd(context_, contentsEnd);
     FreeEntryNames(record);
     path_.resize(parentLength);
   }
@@ -137,6 +136,16 @@ class SurveyWalk {
   SurveyResult& result_;
   std::string path_;
 };
+
+// The first volume's set block, when it is volume 1 of a set.
+void ReadSetBlock(const ReaderState& reader, SurveyResult& result) {
+  const std::uint8_t* number = reader.VolumeHeader + kHeaderFileNumber;
+  if (((number[0] | (number[1] << 8)) & FILE_NUMBER_MASK) != 1) return;
+  const std::uint8_t* size = reader.SetBlock + kSetBlockPackSize;
+  result.hasSetBlock = true;
+  result.setPackSize = static_cast<std::uint32_t>(size[0]) | (std::uint32_t{size[1]} << 8) |
+                       (std::uint32_t{size[2]} << 16) | (std::uint32_t{size[3]} << 24);
+}
 
 }  // namespace
 
@@ -151,12 +160,17 @@ SurveyResult PackSurveyor::Run(const char* packPath, SurveyMode mode, SurveyVisi
   Context& context = *context_;
   SurveyResult result;
   sys_.volumesOpened.clear();
+  sys_.volumeSizes.clear();
   context.ShowErrors = false;
   try {
     std::uint8_t archiveBlock[kArchiveBlockSize] = {};
     result.code = OpenPack(context, packPath, archiveBlock);
     result.opened = result.code == 0;
-    if (result.opened) SurveyWalk(context, mode, visitor, result).Level(0);
+    if (result.opened) ReadSetBlock(context.reader, result);
+    if (result.opened) {
+      result.reachedEndOfData =
+          SurveyWalk(context, mode, visitor, result).Level(0) == LEVEL_END_OF_DATA;
+    }
   } catch (const ErrorUnwind& failure) {
     result.code = failure.code;
   } catch (const std::bad_alloc&) {
@@ -165,6 +179,7 @@ SurveyResult PackSurveyor::Run(const char* packPath, SurveyMode mode, SurveyVisi
   if (result.code == 0) result.entryInWork.clear();
   CloseReader(context);
   result.volumesOpened = sys_.volumesOpened;
+  result.volumeSizes = sys_.volumeSizes;
   return result;
 }
 
@@ -180,6 +195,7 @@ ExtractionReplay ReplayExtraction(const char* packPath, const char* destination,
   }
   replay.outputs = std::move(sys.outputs);
   replay.volumesOpened = std::move(sys.volumesOpened);
+  replay.volumeSizes = std::move(sys.volumeSizes);
   return replay;
 }
 

@@ -51,8 +51,9 @@ class SurveyVisitor {
   // kCheck: the file's data was decoded whole and matches its CRC-32.
   virtual void OnFileChecked(const SurveyedEntry&) {}
   // kCheck: a fault of this entry that leaves the stream in place: its name
-  // is one the extractor refuses (34), or its CRC-32 differs (45). Every
-  // other fault ends the walk.
+  // is one the extractor refuses (34), it is stored with a packed size that
+  // is not its size (34), or its CRC-32 differs (45). Every other fault ends
+  // the walk.
   virtual void OnEntryFault(const SurveyedEntry&, const EntryFault&) {}
 };
 
@@ -65,6 +66,16 @@ struct SurveyResult {
   std::string entryInWork;
   std::string lastEntry;
   std::vector<std::string> volumesOpened;
+  // The sizes of those volumes that the reader took (GetFileSize), in order.
+  std::vector<std::uint64_t> volumeSizes;
+  // The pack size of the set block, when the first volume is volume 1 of a
+  // set. The extractor makes no use of it; a tool may compare it with the
+  // volumes.
+  bool hasSetBlock = false;
+  std::uint32_t setPackSize = 0;
+  // The walk ended at the end of the pack data, after the last volume of the
+  // set, rather than at the root's end tag or a fault.
+  bool reachedEndOfData = false;
 };
 
 // One surveyor, one extractor state of its own. It is large (the decoder's
@@ -94,6 +105,7 @@ struct ExtractionReplay {
   int code = 0;
   std::vector<DiscardPlatform::Output> outputs;
   std::vector<std::string> volumesOpened;
+  std::vector<std::uint64_t> volumeSizes;  // as DiscardPlatform::volumeSizes
 };
 
 ExtractionReplay ReplayExtraction(const char* packPath, const char* destination,

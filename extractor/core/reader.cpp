@@ -141,6 +141,7 @@ ReaderState::ReaderState() {
 int OpenPack(Context& context, const char* packPath, std::uint8_t* archiveBlock) {
   ReaderState& reader = context.reader;
   reader.InputCount = 0;
+  reader.StreamRead = 0;
   if (packPath == nullptr) return ERR_INPUT_OPEN;
   if (packPath[0] == '@') {
     // Read as bytes everywhere; ReadListCharacter gives the text-mode reading.
@@ -228,6 +229,7 @@ int RefillInput(Context& context, bool endAllowed) {
     if (done > 0) {
       const auto length = static_cast<std::uint16_t>(done);
       TakeVolumeBytes(reader, reader.InputBuffer, length);
+      reader.StreamRead += length;
       reader.InputPointer = reader.InputBuffer + 1;
       reader.InputCount = static_cast<std::uint16_t>(length - 1);
       return reader.InputBuffer[0];
@@ -286,6 +288,7 @@ std::uint32_t ReadInputBlocks(Context& context, std::uint8_t* destination, std::
   context.RunningCrc = DescrambleAndCrc(ReadyScrambleKey(reader), reader.VolumePosition, destination,
                                         destination, done, context.RunningCrc);
   reader.VolumePosition += done;
+  reader.StreamRead += done;
   return done;
 }
 
@@ -359,6 +362,10 @@ void ReadFileRecord(Context& context, EntryRecord& record) {
   ReadEntryNames(context, record);
 }
 
+void CheckContentsEnd(Context& context, std::uint64_t contentsEnd) {
+  if (StreamOffset(context.reader) != contentsEnd) RaiseError(ERR_INPUT_FORMAT);
+}
+
 void ReadEntryNames(Context& context, EntryRecord& record) {
   ReadField16(context);  // the short-name field is not used
   ReadInputString(context, record.shortName, kShortNameCapacity);
@@ -383,22 +390,20 @@ void SkipInput(Context& context, std::uint64_t count) {
   count -= reader.InputCount;
   reader.InputCount = 0;
   // Whole volumes that the skip passes are never read: the next one is opened
-  // and the count lowered by what was left of the one before. Past the last
-  // volume the skip stops at its end, so no byte before that end is ever
-  // taken for the next record.
+  // and the count lowered by what was left of the one before. Data that the
+  // last volume's end cuts short is a cut pack, as it is when it is read.
   for (;;) {
     const std::uint64_t room =
         reader.VolumeSize > reader.VolumePosition ? reader.VolumeSize - reader.VolumePosition : 0;
     if (count <= room) break;
-    if (OpenNextVolume(context) != 0) {
-      count = room;
-      break;
-    }
+    if (OpenNextVolume(context) != 0) RaiseReaderError(context, ERR_INPUT_EOF);
     count -= room;
+    reader.StreamRead += room;
   }
   if (count == 0) return;
   if (!context.sys.SkipForward(reader.VolumeHandle, count)) RaiseError(ERR_INPUT_SEEK);
   reader.VolumePosition += count;
+  reader.StreamRead += count;
 }
 
 void Descramble(ReaderState& reader, std::uint16_t position, std::uint16_t length,

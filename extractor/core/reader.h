@@ -50,6 +50,9 @@ struct ReaderState {
   std::uint8_t VolumeHeader[kVolumeHeaderSize] = {};
   std::uint8_t SetBlock[kSetBlockSize] = {};
   std::uint16_t InputCount = 0;          // unread bytes in InputBuffer
+  // Bytes of the record stream read so far, over every volume: those of
+  // InputBuffer (its unread ones included) and those taken or skipped past it.
+  std::uint64_t StreamRead = 0;
   std::uint8_t* InputPointer = nullptr;  // next unread byte
   std::unique_ptr<std::FILE, ListFileCloser> ListFile;
   const char* PackPathFormat = nullptr;
@@ -64,6 +67,12 @@ struct ReaderState {
 
   ReaderState();
 };
+
+// The offset in the record stream of the next byte to be taken: 0 at the
+// first record, whatever the volumes' headers.
+inline std::uint64_t StreamOffset(const ReaderState& reader) {
+  return reader.StreamRead - reader.InputCount;
+}
 
 int OpenPack(Context& context, const char* packPath, std::uint8_t* archiveBlock);
 int OpenVolume(Context& context, std::uint16_t number);
@@ -119,9 +128,22 @@ void ReadInputBytes(Context& context, void* destination, std::uint32_t count);
 void ReadInputString(Context& context, char* destination, std::uint32_t capacity);
 void ReadEntryCommon(Context& context, EntryRecord& record);
 void ReadDirectoryRecord(Context& context, EntryRecord& record);
+// Where the contents of the directory whose record was just read end in the
+// stream: its contents size counted from the end of the record. Skipping
+// the directory lands there; walking into it must end there too
+// (CheckContentsEnd), so that every reading of the stream takes the records
+// that follow from the same byte.
+inline std::uint64_t ContentsEnd(const ReaderState& reader, const EntryRecord& directory) {
+  return StreamOffset(reader) + directory.size;
+}
+// Raises 34 unless the stream stands at `contentsEnd`, right after the end
+// tag that closed the directory.
+void CheckContentsEnd(Context& context, std::uint64_t contentsEnd);
 void ReadFileRecord(Context& context, EntryRecord& record);
 void ReadEntryNames(Context& context, EntryRecord& record);
 void FreeEntryNames(EntryRecord& record);
+// Passes over `count` bytes of the stream without reading them; data that
+// ends before them raises 35, as reading them would.
 void SkipInput(Context& context, std::uint64_t count);
 void Descramble(ReaderState& reader, std::uint16_t position, std::uint16_t length,
                 std::uint8_t* bytes);

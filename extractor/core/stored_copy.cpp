@@ -26,9 +26,12 @@ void Gather(Context& context, const std::uint8_t* data, std::uint32_t size) {
   AddPiece(copy, size);
 }
 
-// Writes the gathered bytes out and empties the buffer. When a write fails or
+// Writes the gathered bytes out and empties the buffer. What a write reports
+// done is in the file, whether or not it failed. After a write that fails or
 // makes no progress, the rest goes out in the block copy's pieces, each
-// written as that copy writes it; the first that fails raises 44.
+// written as that copy writes it (WriteOutputBytes), so the file ends as the
+// block copy would leave it: a disk that takes no write larger than its
+// room keeps every byte the block copy keeps there.
 void WriteGathered(Context& context) {
   StoredCopyState& copy = context.storedCopy;
   const std::uint8_t* const data = copy.Buffer.get();
@@ -39,17 +42,22 @@ void WriteGathered(Context& context) {
   std::uint32_t written = 0;
   while (written < size) {
     std::uint32_t done = 0;
-    if (context.sys.WriteFile(context.decoder.OutputHandle, data + written, size - written,
-                              &done) &&
-        done > 0) {
-      written += std::min(done, size - written);
-      continue;
-    }
+    const bool succeeded =
+        context.sys.WriteFile(context.decoder.OutputHandle, data + written, size - written, &done);
+    done = std::min(done, size - written);
+    written += done;
+    if (succeeded && done > 0) continue;
+    // The write that moved nothing counts as the first try of the piece
+    // that it should have begun with.
+    int writesWithoutProgress = done == 0 ? 1 : 0;
     std::uint32_t pieceStart = 0;
     for (std::uint32_t i = 0; i < pieces; ++i) {
       const std::uint32_t pieceEnd = copy.PieceEnds[i];
       const std::uint32_t from = std::max(pieceStart, written);
-      if (pieceEnd > from) WriteStoredBytes(context, data + from, pieceEnd - from);
+      if (pieceEnd > from) {
+        WriteOutputBytes(context, data + from, pieceEnd - from, writesWithoutProgress);
+        writesWithoutProgress = 0;
+      }
       pieceStart = pieceEnd;
     }
     return;

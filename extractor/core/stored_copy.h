@@ -13,11 +13,15 @@
 //   written, so the file holds what the block copy had written by then, and
 //   a write that fails there ends the entry with 44, as it would have first;
 // - a read of many blocks that fails is read again block by block;
-// - a write that fails or makes no progress is followed by the rest written
-//   in the pieces the block copy would have written (the rest of the block
-//   in InputBuffer, then block after block), the first that fails ending the
-//   entry with 44; so a disk that fills up, taking part of a write or none
-//   of it, keeps every byte that the block copy would have kept.
+// - both write through WriteOutputBytes' rules: what a write reports done
+//   is in the file, failed or not; a full disk ends the entry with 44; other
+//   failures and writes that move nothing are tried again a few times;
+// - a large write that fails or makes no progress is followed by the rest
+//   written in the pieces the block copy would have written (the rest of
+//   the block in InputBuffer, then block after block); so a disk that fills
+//   up, taking part of a write or none of it, keeps every byte that the
+//   block copy would have kept, and a write that fails once or part way
+//   ends, as there, with the whole file.
 #pragma once
 
 #include <cstdint>

@@ -73,6 +73,7 @@ class OutputFile {
 void ExtractFile(Context& context, const EntryRecord& entry) {
   WalkState& walk = context.walk;
   const std::size_t namePosition = BeginEntryPath(context, entry, ERR_OUTPUT_OPEN);
+  CheckFileSizes(entry);
   OutputFile file(context);
   if (OpenOutputFile(context, walk.OutputPath, namePosition, entry, file.handle()) != 0) {
     RaiseError(ERR_OUTPUT_OPEN);
@@ -83,39 +84,53 @@ void ExtractFile(Context& context, const EntryRecord& entry) {
   context.sys.SetFileAttributes(walk.OutputPath, entry.attributes);
 }
 
-void ExtractDirectory(Context& context, const EntryRecord& entry) {
+void ExtractDirectory(Context& context, const EntryRecord& entry, std::uint64_t contentsEnd) {
   WalkState& walk = context.walk;
   const std::size_t namePosition = BeginEntryPath(context, entry, ERR_MAKE_DIRECTORY);
   if (CreateOutputDirectory(context, walk.OutputPath, namePosition, entry) != 0) {
     RaiseError(ERR_MAKE_DIRECTORY);
   }
   walk.PathEnd = namePosition + std::strlen(entry.OutputName());
-  WalkLevel(context);
+  switch (WalkRecords(context)) {
+    case LEVEL_END_TAG:
+      CheckContentsEnd(context, contentsEnd);
+      break;
+    case LEVEL_END_OF_DATA:
+      RaiseError(ERR_INPUT_EOF);  // the pack is cut inside the directory
+    case LEVEL_STOPPED:
+      break;
+  }
   // Writing inside a directory changes its times: they are set after its contents.
   SetEntryTimes(context, entry);
 }
 
 }  // namespace
 
-int WalkLevel(Context& context) {
+LevelEnd WalkRecords(Context& context) {
   WalkState& walk = context.walk;
   std::uint8_t tag[4];
   while (ReadRecordTag(context, tag)) {
     switch (TagValue(tag)) {
       case TAG_END_DIRECTORY:
-        return 0;
+        return LEVEL_END_TAG;
       case TAG_DIRECTORY:
         ExtractDirectoryEntry(context);
-        if (walk.StopAfterDirectory || walk.StopAfterFile) return 0;
+        if (walk.StopAfterDirectory || walk.StopAfterFile) return LEVEL_STOPPED;
         break;
       case TAG_FILE:
         ExtractFileEntry(context);
-        if (walk.StopAfterFile) return 0;
+        if (walk.StopAfterFile) return LEVEL_STOPPED;
         break;
       default:
         RaiseError(ERR_INPUT_FORMAT);
     }
   }
+  return LEVEL_END_OF_DATA;
+}
+
+int WalkLevel(Context& context) {
+  const WalkState& walk = context.walk;
+  if (WalkRecords(context) != LEVEL_END_OF_DATA) return 0;
   return walk.FilterPattern != nullptr && !walk.FilterMatched ? ERR_NOT_FOUND : 0;
 }
 
@@ -147,6 +162,7 @@ void ExtractDirectoryEntry(Context& context) {
   const std::size_t savedPathEnd = walk.PathEnd;
   EntryRecord entry;
   ReadDirectoryRecord(context, entry);
+  const std::uint64_t contentsEnd = ContentsEnd(context.reader, entry);
   if ((walk.WalkFlags & WALK_EXTRACT) && entry.selectionMask != 0) walk.WalkFlags &= ~WALK_EXTRACT;
   const char* savedCursor = walk.FilterCursor;
   FilterStep step = FILTER_MISS;
@@ -157,7 +173,7 @@ void ExtractDirectoryEntry(Context& context) {
     }
   }
   if ((walk.WalkFlags & WALK_EXTRACT) || step == FILTER_DESCEND) {
-    ExtractDirectory(context, entry);
+    ExtractDirectory(context, entry, contentsEnd);
   } else {
     SkipInput(context, entry.size);
   }

@@ -29,9 +29,22 @@ struct WalkState {
   bool StopAfterDirectory = false;
 };
 
-// Walks one directory level up to its end tag or the end of the pack data;
-// 0, or 41 when a filter was given and nothing matched it.
+// How the walk of one level's records ended.
+enum LevelEnd {
+  LEVEL_END_TAG,      // at its TAG_END_DIRECTORY
+  LEVEL_END_OF_DATA,  // at the clean end of the pack data
+  LEVEL_STOPPED,      // the filter's entry has been extracted: nothing more is read
+};
+
+// Walks the archive's root up to its end tag or the end of the pack data;
+// 0, or 41 when the data ended and a filter was given that nothing matched
+// (the root's end tag ends the walk with 0 whatever the filter). Only the root may
+// end with the data: a directory below it that the data ends in is a cut
+// pack (35), and one whose end tag does not end where its contents size
+// says is bad data (34).
 int WalkLevel(Context& context);
+// Walks the records of one level, extracting or skipping each entry.
+LevelEnd WalkRecords(Context& context);
 void ExtractFileEntry(Context& context);
 void ExtractDirectoryEntry(Context& context);
 FilterStep MatchFilterStep(Context& context, const EntryRecord& entry);

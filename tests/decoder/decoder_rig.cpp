@@ -96,6 +96,13 @@ bool MemoryPackPlatform::SeekToStart(FileHandle file) {
   return true;
 }
 
+bool MemoryPackPlatform::SkipForward(FileHandle file, std::uint64_t count) {
+  Volume* volume = Find(file);
+  if (volume == nullptr) return FaultPlatform::SkipForward(file, count);
+  volume->position += count;
+  return true;
+}
+
 void MemoryPackPlatform::CloseFile(FileHandle file) {
   if (open_.erase(file) == 0 && file != kMemoryOutput) FaultPlatform::CloseFile(file);
 }
@@ -146,6 +153,7 @@ DecodeOutcome DecoderRig::DecodeTo(FileHandle outputHandle, const Bytes& packed,
   molt::ReaderState& reader = context.reader;
   reader.VolumeHandle = platform_.Open(prefix + "1", options.startOffset);
   reader.VolumePosition = options.startOffset;
+  reader.VolumeSize = static_cast<std::uint32_t>(first.size());
   reader.InputCount = 0;
   reader.PackPathFormat = nullptr;
   std::fill(std::begin(reader.VolumeHeader), std::end(reader.VolumeHeader), std::uint8_t{0});

@@ -42,6 +42,7 @@ class MemoryPackPlatform : public testing_support::FaultPlatform {
   bool ReadFile(FileHandle file, void* buffer, std::uint32_t size, std::uint32_t* done) override;
   bool GetFileSize(FileHandle file, std::uint64_t* size) override;
   bool SeekToStart(FileHandle file) override;
+  bool SkipForward(FileHandle file, std::uint64_t count) override;
   void CloseFile(FileHandle file) override;
   bool WriteFile(FileHandle file, const void* data, std::uint32_t size,
                  std::uint32_t* done) override;

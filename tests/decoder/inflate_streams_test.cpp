@@ -478,6 +478,42 @@ TEST(InflateStreams, OverSubscribedCodesOfAllThreeKinds) {
   }
 }
 
+// The fixed codes are built once and kept for the fixed blocks after them,
+// in later entries too; a dynamic block in between replaces them, even one
+// rejected once its codes are half built.
+TEST(InflateStreams, FixedCodesAreKeptUntilADynamicBlockReplacesThem) {
+  BitWriter overSubscribed;  // literal/length code: 258 codes of 8 bits
+  PutBlockHeader(overSubscribed, true, 2);
+  PutDynamicCodes(overSubscribed, Huffman(std::vector<std::uint8_t>(258, 8)),
+                  Huffman(std::vector<std::uint8_t>{1, 1}));
+  Bytes rejected = overSubscribed.bytes();
+  rejected.resize(rejected.size() + 40, 0);
+  const Bytes text = MakeSample(SampleKind::Text, 20000, 8);
+  const Bytes dynamic = ZlibDeflate(text, 9, Z_DEFAULT_STRATEGY);
+  const Bytes fixedText = ZlibDeflate(text, 9, Z_FIXED);
+  const Bytes fixed = FixedBlock(Text("fixed"));
+
+  DecoderRig rig;  // one decoder, entry after entry
+  ExpectOutput(rig.Decode(fixed, 5), Text("fixed"));
+  ExpectOutput(rig.Decode(fixedText, 20000), text);
+  ExpectOutput(rig.Decode(dynamic, 20000), text);
+  ExpectOutput(rig.Decode(fixed, 5), Text("fixed"));
+  ExpectRejected(rig.Decode(rejected, 100), BadData::OverSubscribed, {});
+  ExpectOutput(rig.Decode(fixed, 5), Text("fixed"));
+  ExpectOutput(rig.Decode(fixedText, 20000, OneByteBlocks()), text);
+
+  // Many fixed blocks in one entry, empty ones among them.
+  BitWriter blocks;
+  for (int i = 0; i < 1000; ++i) {
+    PutBlockHeader(blocks, false, 1);
+    if (i % 100 == 0) PutLiterals(blocks, kFixedLitLen, Text("x"));
+    kFixedLitLen.Put(blocks, 256);
+  }
+  PutBlockHeader(blocks, true, 1);
+  kFixedLitLen.Put(blocks, 256);
+  ExpectOutput(rig.Decode(blocks.bytes(), 10), Text("xxxxxxxxxx"));
+}
+
 TEST(InflateStreams, UnusedPatternsReadAsSymbolZeroOrAreRejected) {
   const Huffman distance(std::vector<std::uint8_t>{1, 1});
   struct Case {

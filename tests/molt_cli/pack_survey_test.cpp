@@ -4,6 +4,7 @@
 // the extractor gives for it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -60,13 +61,15 @@ class PackSurveyTest : public ::testing::Test {
     return surveyor->Run(format.c_str(), mode, recorder);
   }
 
-  // The extractor itself, into a fresh folder.
-  int Extract(const std::string& format) {
+  // The extractor itself, into a fresh folder; `tree` gets what it made.
+  int Extract(const std::string& format, std::set<std::string>* tree = nullptr) {
     const fs::path out = dir.path() / ("out" + std::to_string(++extractions));
     fs::create_directory(out);
     testing_support::FaultPlatform system;
     const auto context = std::make_unique<molt::Context>(system);
-    return molt::Molt(*context, format.c_str(), out.string().c_str(), nullptr, 0, "UNPACK");
+    const int code = molt::Molt(*context, format.c_str(), out.string().c_str(), nullptr, 0, "UNPACK");
+    if (tree != nullptr) *tree = testing_support::ListTree(out);
+    return code;
   }
 
   testing_support::TempDir dir;
@@ -186,7 +189,8 @@ TEST_F(PackSurveyTest, TellsWhereAStreamFaultStopsTheWalk) {
 
 // For every fault of a pack, the first code that molt test meets is the code
 // that the extractor returns for the same pack (all masks 0, so that it
-// reads every entry too).
+// reads every entry too), and the extractor makes no entry that the survey
+// does not list: hostile packs included, every command reads one stream.
 struct FaultCase {
   const char* name;
   std::function<void(packwriter::Pack&)> damage;
@@ -201,6 +205,9 @@ std::vector<Entry> FaultTree() {
                                       packwriter::DeflatedFile("C.TXT", std::string(3000, 'c'))}),
           packwriter::File("LAST.TXT", "the end")};
 }
+
+// A complete file record with its data, as a stream would hold it.
+std::string HiddenRecord() { return packwriter::BuildStream({packwriter::File("HIDDEN.TXT", "hidden")}).bytes; }
 
 void FlipByte(const std::string& path, std::size_t offset) {
   std::string bytes = testing_support::ReadFileBytes(path);
@@ -242,7 +249,49 @@ TEST_F(PackSurveyTest, EveryFaultGivesTheExtractorsOwnCode) {
        nothingAfter, molt::ERR_INPUT_EOF, molt::ERR_INPUT_EOF},
       {"the stream cut inside a tag", [&](packwriter::Pack& p) { p.cutAt = stream.records.at(3).start + 2; },
        nothingAfter, molt::ERR_INPUT_EOF, molt::ERR_INPUT_EOF},
-      {"no end tag before the end", [](packwriter::Pack& p) { p.root[0].endTag = false; }, nothingAfter, 0, 0},
+      // The data ends inside D, which promised an end tag.
+      {"no end tag before the end", [](packwriter::Pack& p) { p.root[0].endTag = false; }, nothingAfter,
+       molt::ERR_INPUT_EOF, molt::ERR_INPUT_EOF},
+      {"the stream cut at a record boundary inside a folder",
+       [&](packwriter::Pack& p) { p.cutAt = stream.records.at(2).end; }, nothingAfter, molt::ERR_INPUT_EOF,
+       molt::ERR_INPUT_EOF},
+      {"a masked file cut short at the end",
+       [&](packwriter::Pack& p) {
+         p.root[1].selectionMask = 1;
+         p.cutAt = stream.bytes.size() - 2;
+       },
+       nothingAfter, molt::ERR_INPUT_EOF, molt::ERR_INPUT_EOF},
+      // A whole record inside a file's packed bytes is data, never an entry.
+      {"a record hidden after the end of a DEFLATE stream",
+       [](packwriter::Pack& p) {
+         Entry& c = p.root[0].children[1];
+         c.mode = packwriter::DataMode::kSupplied;
+         c.packedData = packwriter::DeflateRaw(c.data) + HiddenRecord();
+       },
+       nothingAfter, 0, 0},
+      {"a record hidden in stored data past its size",
+       [](packwriter::Pack& p) {
+         Entry& s = p.root[0].children[0];
+         s.mode = packwriter::DataMode::kSupplied;
+         s.suppliedDeflated = false;
+         s.packedData = s.data + HiddenRecord();
+       },
+       nothingAfter, molt::ERR_INPUT_FORMAT, 0},
+      {"stored data shorter than its size",
+       [](packwriter::Pack& p) { p.root[0].children[0].originalSize = 5; }, nothingAfter,
+       molt::ERR_INPUT_FORMAT, 0},
+      {"a folder's contents size one short",
+       [&](packwriter::Pack& p) {
+         p.root[0].contentsSize = static_cast<std::uint32_t>(stream.records.at(0).end -
+                                                             stream.records.at(0).namesEnd - 1);
+       },
+       nothingAfter, molt::ERR_INPUT_FORMAT, molt::ERR_INPUT_FORMAT},
+      {"a folder's contents size past its end tag",
+       [&](packwriter::Pack& p) {
+         p.root[0].contentsSize = static_cast<std::uint32_t>(stream.records.at(0).end -
+                                                             stream.records.at(0).namesEnd + 4);
+       },
+       nothingAfter, molt::ERR_INPUT_FORMAT, molt::ERR_INPUT_FORMAT},
       {"a long name of size 0",
        [](packwriter::Pack& p) {
          p.root[1].longName = "x";
@@ -298,10 +347,22 @@ TEST_F(PackSurveyTest, EveryFaultGivesTheExtractorsOwnCode) {
     const molt::SurveyResult result = Survey(format, molt::SurveyMode::kCheck, check);
     int first = result.code;
     if (!check.faults.empty()) first = std::stoi(check.faults.front().substr(check.faults.front().rfind(' ')));
-    const int extracted = Extract(format);
+    std::set<std::string> made;
+    const int extracted = Extract(format, &made);
     EXPECT_EQ(first, extracted);
     if (c.code >= 0) {
       EXPECT_EQ(first, c.code);
+    }
+    std::set<std::string> listed;
+    for (const std::string& entry : check.entries) {
+      // "d PATH DEPTH" / "f PATH DEPTH", as the tree lists it.
+      std::string path = entry.substr(2, entry.rfind(' ') - 2);
+      std::replace(path.begin(), path.end(), '\\', '/');
+      listed.insert(entry[0] == 'd' ? path + "/" : path);
+    }
+    for (const std::string& name : made) EXPECT_EQ(listed.count(name), 1u) << name << " was not listed";
+    if (extracted == 0) {
+      EXPECT_EQ(made, listed);
     }
 
     Recorder list;

@@ -100,21 +100,25 @@ bool FaultPlatform::WriteFile(FileHandle file, const void* data, std::uint32_t s
                               std::uint32_t* done) {
   *done = 0;
   ++writeCalls;
-  if (writeFailures > 0) {
+  if (writeFailures > 0 && writesBeforeFailures-- <= 0) {
     --writeFailures;
+    const std::uint32_t part = std::min(size, bytesBeforeWriteFailure);
+    if (part > 0 && !real_.WriteFile(file, data, part, done)) return false;
     return Fail(writeError);
   }
   if (writeChunk) size = std::min(size, *writeChunk);
+  bool diskFills = false;
   if (diskSpace) {
     if (size > *diskSpace && (*diskSpace == 0 || wholeWritesOnly)) {
       return Fail(platform::kErrorDiskFull);
     }
+    diskFills = size > *diskSpace && failAfterWhatFits;
     size = static_cast<std::uint32_t>(std::min<std::uint64_t>(size, *diskSpace));
   }
   injectedError_.reset();
   if (!real_.WriteFile(file, data, size, done)) return false;
   if (diskSpace) *diskSpace -= *done;
-  return true;
+  return diskFills ? Fail(platform::kErrorDiskFull) : true;
 }
 
 bool FaultPlatform::GetFileAttributes(const char* path, std::uint32_t* attributes) {

@@ -49,9 +49,17 @@ class FaultPlatform : public molt::platform::Platform {
   bool wholeWritesOnly = false;
   // Writes take at most this many bytes each (short writes).
   std::optional<std::uint32_t> writeChunk;
-  // Writes fail with this error (not a full disk) this many times in a row.
+  // With diskSpace: a write that does not fit takes the part that fits and
+  // then fails with kErrorDiskFull, reporting that part as done.
+  bool failAfterWhatFits = false;
+  // Writes fail with this error (not a full disk) this many times in a row,
+  // after `writesBeforeFailures` writes that succeed.
   int writeFailures = 0;
+  int writesBeforeFailures = 0;
   std::uint32_t writeError = 33;  // a lock violation
+  // A failing write first takes this many of its bytes and reports them
+  // done, as a Win32 WriteFile that fails part way may.
+  std::uint32_t bytesBeforeWriteFailure = 0;
   bool failCreateDirectory = false;
   bool failCurrentDirectory = false;
 

@@ -32,14 +32,7 @@ class ComparingPlatform final : public molt::DiscardPlatform {
   std::string sourcePath;
   std::uint64_t compared = 0;
   std::uint64_t expected = 0;
-  // Every volume's size, in the order the reader opened them.
-  std::vector<std::uint64_t> volumeSizes;
 
-  bool GetFileSize(platform::FileHandle file, std::uint64_t* size) override {
-    if (!DiscardPlatform::GetFileSize(file, size)) return false;
-    volumeSizes.push_back(*size);
-    return true;
-  }
   bool WriteFile(platform::FileHandle file, const void* data, std::uint32_t size, std::uint32_t* done) override {
     if (file != kSinkHandle || source == nullptr) return DiscardPlatform::WriteFile(file, data, size, done);
     if (size > expected - compared) throw Failure(sourcePath, "the pack holds more bytes than the file");
@@ -82,22 +75,7 @@ class PackComparison {
   }
 
  private:
-  // The offset in the record stream of the reader's next byte: what the
-  // volumes opened so far hold after their headers, up to where the reader
-  // stands in the open one.
-  std::uint64_t StreamOffset() const {
-    const molt::ReaderState& reader = context_->reader;
-    const bool single = reader.VolumeHeader[molt::kHeaderFileNumber] == 0 &&
-                        reader.VolumeHeader[molt::kHeaderFileNumber + 1] == 0;
-    const auto headers = [single](std::size_t volume) -> std::uint64_t {
-      if (volume > 0) return molt::kVolumeHeaderSize;
-      return molt::kVolumeHeaderSize + (single ? 0 : molt::kSetBlockSize) + molt::kArchiveBlockSize;
-    };
-    std::uint64_t offset = 0;
-    const std::size_t open = sys_.volumeSizes.size() - 1;
-    for (std::size_t v = 0; v < open; ++v) offset += sys_.volumeSizes[v] - headers(v);
-    return offset + (reader.VolumePosition - reader.InputCount) - headers(open);
-  }
+  std::uint64_t StreamOffset() const { return molt::StreamOffset(context_->reader); }
 
   void Expect(bool holds, const SourceEntry& entry, const std::string& what) {
     if (!holds) throw Failure(entry.source.string(), "the pack's record differs: " + what);
