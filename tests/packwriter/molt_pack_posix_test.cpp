@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 
 #include "failure.h"
 #include "molt_pack_fixture.h"
@@ -158,6 +159,59 @@ TEST(MoltPackPosix, AnInterruptedRunLeavesNoTemporaryFiles) {
     EXPECT_EQ(WaitChild(child).signal, signal);
     EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
     EXPECT_EQ(ReadFileBytes(dir / "p1.dat"), before);
+  }
+}
+
+struct ObstacleCase {
+  const char* what;
+  void (*make)(const fs::path& at);
+  const char* reason;
+};
+
+// What stands at an output path and is not a regular file is refused and
+// left as it is, and so is the earlier pack: at volume 1 and the list file,
+// checked before the scan, and at a later volume, found only once written.
+TEST(MoltPackPosix, OutputPathsThatAreNoRegularFilesAreRefusedAndLeftAlone) {
+  const ObstacleCase kinds[] = {
+      {"a link to a file", [](const fs::path& at) { fs::create_symlink(at.parent_path() / "TARGET", at); },
+       "is a symbolic link, not a regular file: not replaced"},
+      {"a FIFO", [](const fs::path& at) { ASSERT_EQ(::mkfifo(at.c_str(), 0644), 0); },
+       "is a device, a FIFO or a socket, not a regular file: not replaced"},
+      {"a folder", [](const fs::path& at) { fs::create_directory(at); }, "is a folder, not a regular file: not replaced"},
+  };
+  for (const ObstacleCase& kind : kinds) {
+    for (const char* place : {"v1.dat", "v2.dat", "list.txt"}) {
+      SCOPED_TRACE(std::string(kind.what) + " at " + place);
+      TempDir dir;
+      fs::create_directories(dir.path() / "src");
+      WriteFileBytes(dir.path() / "src" / "NOISE.BIN", NoiseBytes(3000, 3));
+      WriteFileBytes(dir.path() / "TARGET", "target");
+      const std::vector<std::string> arguments{"--volume-size", "1000", "--list", dir / "list.txt", dir / "v%d.dat",
+                                               dir / "src"};
+      ASSERT_EQ(RunChild(arguments, dir / "err.txt").exitCode, 0);
+      // The run under test would write other bytes.
+      WriteFileBytes(dir.path() / "src" / "NOISE.BIN", NoiseBytes(3000, 4));
+      std::vector<std::string> outputs = VolumePaths(dir / "v%d.dat");
+      ASSERT_GE(outputs.size(), 3u);
+      outputs.push_back(dir / "list.txt");
+      std::map<std::string, std::string> before;
+      for (const std::string& path : outputs) before[path] = ReadFileBytes(path);
+      const std::string obstacle = dir / place;
+      fs::remove(obstacle);
+      kind.make(obstacle);
+      const fs::file_type made = fs::symlink_status(obstacle).type();
+
+      EXPECT_EQ(RunChild(arguments, dir / "err.txt").exitCode, 1);
+      EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "molt-pack: " + obstacle + ": " + kind.reason + "\n");
+      EXPECT_EQ(fs::symlink_status(obstacle).type(), made);
+      EXPECT_EQ(ReadFileBytes(dir / "TARGET"), "target");
+      for (const auto& [path, bytes] : before) {
+        if (path != obstacle) {
+          EXPECT_EQ(ReadFileBytes(path), bytes) << path;
+        }
+      }
+      EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+    }
   }
 }
 

@@ -287,9 +287,13 @@ TEST(MoltPackProgram, WarningsFromTheScanUnlessQuiet) {
   ASSERT_EQ(RunMoltPack("--quiet --path-budget 12 " + pack, dir / "err.txt"), 0);
   EXPECT_EQ(ReadFileBytes(dir / "err.txt"), "");
 
+  // One line for each topmost path over the budget, all in one run.
   EXPECT_EQ(RunMoltPack("--refuse-long-paths --path-budget 12 " + pack, dir / "err.txt"), 1);
   const std::string refusal = ReadFileBytes(dir / "err.txt");
-  EXPECT_EQ(std::count(refusal.begin(), refusal.end(), '\n'), 1) << refusal;
+  EXPECT_EQ(std::count(refusal.begin(), refusal.end(), '\n'), 3) << refusal;
+  for (const char* path : {"DEEPER: ", "NOTHING.DAT: ", "Read me first.txt: "}) {
+    EXPECT_NE(refusal.find(path), std::string::npos) << path << " in " << refusal;
+  }
 }
 
 struct FailureCase {
@@ -312,6 +316,11 @@ TEST(MoltPackProgram, FailuresExitWithACodeAndOneLine) {
       {"no jobs", "--jobs 0 <pack> <src>", 2, "--jobs"},
       {"unknown code page", "--codepage 1234 <pack> <src>", 2, "--codepage: code page 1234"},
       {"--store as the old switch", "--store <pack> <src>", 2, "--store '*'"},
+      {"store pattern with an empty component", "--store a//b <pack> <src>", 2, "pattern 'a//b' is empty"},
+      {"mask pattern of separators only", "--mask /=1 <pack> <src>", 2, "pattern '/' is empty"},
+      {"jobs above the bound", "--jobs 65 <pack> <src>", 2, "--jobs: 65 is above 64"},
+      {"'-' as PACK-PATH", "- <src>", 2, "write ./- for a file named '-'"},
+      {"'-' as PACK-PATH after --", "-- - <src>", 2, "PACK-PATH '-'"},
       {"missing source", "<pack> <src>/missing", 1, "missing"},
       {"bad name format", "<pack>%s <src>", 1, "<pack>%s: "},
       {"set without a number in the name", "--volume-size 100 <pack> <src>", 1, "<pack>: "},
@@ -319,9 +328,12 @@ TEST(MoltPackProgram, FailuresExitWithACodeAndOneLine) {
       {"pack inside the tree", "<src>/p%d.dat <src>", 1, "inside the folder being packed"},
       {"pack over a source file", "<src>/ro.dat <src>", 1, "inside the folder being packed"},
       {"list inside the tree", "--list <src>/DOCS/l.txt <pack> <src>", 1, "inside the folder being packed"},
+      {"pack over a folder", "<src>/../folder <src>", 1, "folder: is a folder, not a regular file"},
+      {"list over a folder", "--list <src>/../folder <pack> <src>", 1, "folder: is a folder, not a regular file"},
   };
   TempDir dir;
   MakeTree(dir.path() / "src");
+  fs::create_directory(dir.path() / "folder");
   const std::string sourceBefore = ReadFileBytes(dir.path() / "src" / "ro.dat");
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -352,7 +364,7 @@ TEST(MoltPackProgram, HelpAndVersionGoToStandardOutput) {
   const std::string help = ReadFileBytes(dir / "out.txt");
   for (const char* part : {"usage: molt-pack [OPTION]... PACK-PATH SOURCE-DIR", "--volume-size", "from 65",
                            "Exit status: 0 success, 1 failure, 2 a usage error", "Examples:", "--store '*'",
-                           "SOURCE_DATE_EPOCH"}) {
+                           "SOURCE_DATE_EPOCH", "-q, --quiet", "1 to 64", "write ./- for a file named '-'"}) {
     EXPECT_NE(help.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(RunShell(Quoted(Program()) + " --version >" + Quoted(dir / "out.txt")), 0);
@@ -381,6 +393,13 @@ TEST(MoltPackCommandLine, TakesEveryOption) {
   EXPECT_TRUE(line.quiet);
   EXPECT_EQ(line.packPath, "p%d");
   EXPECT_EQ(line.sourceDir, "src");
+}
+
+TEST(MoltPackCommandLine, ShortFormsAndBounds) {
+  EXPECT_TRUE(moltpack::ParseCommandLine({"-q", "p", "s"}).quiet);
+  EXPECT_EQ(moltpack::ParseCommandLine({"./-", "s"}).packPath, "./-");
+  EXPECT_EQ(moltpack::ParseCommandLine({"--jobs", "64", "p", "s"}).jobs, 64u);
+  EXPECT_LE(moltpack::ParseCommandLine({"p", "s"}).jobs, 64u) << "the default keeps to the bound";
 }
 
 TEST(MoltPackCommandLine, DefaultsAndTheEnvironmentsTime) {

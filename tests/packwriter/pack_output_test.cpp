@@ -469,6 +469,23 @@ TEST(StagedOutput, PutsFilesInPlaceOnlyOnCommitAndRemovesTheRestOtherwise) {
   EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
 }
 
+// A final name that cannot be replaced fails the commit before any file
+// is put in place: the earlier pack stays whole, not half replaced.
+TEST(StagedOutput, ChecksEveryFinalNameBeforePuttingAnyInPlace) {
+  TempDir dir;
+  WriteFileBytes(dir.path() / "v1.dat", "old pack");
+  fs::create_directory(dir.path() / "list.txt");
+  {
+    moltpack::StagedOutput staged(dir.path() / "src");
+    staged.File(staged.Stage(dir.path() / "v1.dat")).Append("new", 3);
+    staged.File(staged.Stage(dir.path() / "list.txt")).Append("v1.dat\n", 7);
+    EXPECT_THROW(staged.Commit(), moltpack::Failure);
+  }
+  EXPECT_EQ(ReadFileBytes(dir.path() / "v1.dat"), "old pack");
+  EXPECT_TRUE(fs::is_directory(dir.path() / "list.txt"));
+  EXPECT_EQ(TemporaryFiles(dir.path()), std::vector<std::string>{});
+}
+
 TEST(StagedOutput, RefusesOutputInsideTheTree) {
   TempDir dir;
   fs::create_directories(dir.path() / "src" / "sub");

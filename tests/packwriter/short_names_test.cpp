@@ -99,6 +99,31 @@ TEST(ShortNames, NeverAnotherSiblingsNameWithoutCase) {
   }
 }
 
+// Thousands of siblings alike, under two extensions: each gets the name
+// that searching from ~1 gives, all of them distinct.
+TEST(ShortNames, ManySiblingsSharingAStemGetDistinctNames) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 1500; ++i) {
+    names.push_back("shared stem " + std::to_string(i) + (i % 3 == 0 ? ".doc" : ".txt"));
+  }
+  names.push_back("shared~5.txt");  // a sibling's own name is never given
+  const std::vector<moltpack::EntryNames> named = moltpack::NameSiblings(names, SingleByteCodePage());
+
+  std::set<std::string> taken{"SHARED~5.TXT"};
+  std::set<std::string> given;
+  for (std::size_t i = 0; i + 1 < names.size(); ++i) {
+    const std::string searched = moltpack::GenerateShortName(names[i], SingleByteCodePage(), taken);
+    // The first difference tells it; the rest would follow from it.
+    ASSERT_EQ(named[i].shortName, searched) << names[i];
+    ASSERT_TRUE(given.insert(named[i].shortName).second) << named[i].shortName;
+  }
+  EXPECT_EQ(given.count("SHARED~5.TXT"), 0u);
+  EXPECT_EQ(named[0].shortName, "SHARED~1.DOC");
+  EXPECT_EQ(named[1].shortName, "SHARED~1.TXT");
+  EXPECT_EQ(named[13].shortName, "SHARE~10.TXT");
+  EXPECT_EQ(named[1499].shortName, "SHA~1001.TXT");
+}
+
 struct TimeCase {
   long long unixSeconds;
   std::uint16_t date;
@@ -114,6 +139,9 @@ TEST(DosTimes, FromUtcSecondsWithClampsAtTheDosRange) {
       {-86400, (0 << 9) | (1 << 5) | 1, 0},                                  // before 1970 too
       {4354819199, (127 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29},  // 2107-12-31 23:59:59
       {4354819200, (127 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29},  // 2108: clamped down
+      {10413792000, (127 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29},  // 2300
+      {1LL << 62, (127 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29},    // beyond any calendar
+      {-(1LL << 62), (0 << 9) | (1 << 5) | 1, 0},
   };
   for (const TimeCase& c : cases) {
     const packwriter::DosTimes times = moltpack::DosTimesFromUnix(c.unixSeconds);

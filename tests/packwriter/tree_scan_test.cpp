@@ -14,6 +14,7 @@
 #include "tree_scan.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <sys/stat.h>
 #endif
 
@@ -207,17 +208,63 @@ TEST(TreeScan, NamesWithoutAnExactFormInTheCodePageAreRefused) {
 #endif
 }
 
+struct TwinCase {
+  const char* a;
+  const char* b;
+  int codePage;
+};
+
+// Windows' file systems take each pair for one name, whatever the code page:
+// ASCII, accented Latin, Greek, Cyrillic and full-width letters alike.
 TEST(TreeScan, NamesAlikeWithoutCaseInTheCodePageAreRefused) {
-  TempDir dir;
-  fs::create_directories(dir.path() / "case");
-  WriteFileBytes(dir.path() / "case" / "Name.txt", "a");
-  WriteFileBytes(dir.path() / "case" / "NAME.TXT", "b");
-  if (std::distance(fs::directory_iterator(dir.path() / "case"), fs::directory_iterator{}) != 2) {
-    GTEST_SKIP() << "this file system does not tell the two names apart";
+  const TwinCase cases[] = {
+      {"Name.txt", "NAME.TXT", 0},      {"Name.txt", "NAME.TXT", 932},
+      {"é.txt", "É.txt", 0},            {"ŝ", "Ŝ", 0},
+      {"Ａ.txt", "ａ.txt", 0},          {"Ａ.txt", "ａ.txt", 932},
+      {"αβγ", "ΑΒΓ", 932},              {"привет", "ПРИВЕТ", 932},
+      {"Ёлка", "ёлка", 0},
+  };
+  for (const TwinCase& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " / " + c.b + " in code page " + std::to_string(c.codePage));
+    TempDir dir;
+    MakeTree(dir.path(), {c.a, c.b});
+    if (std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}) != 2) {
+      GTEST_SKIP() << "this file system does not tell the two names apart";
+    }
+    ScanOptions options;
+    options.codePage = c.codePage;
+    const std::string failure = ScanFailure(dir.path(), options);
+    EXPECT_NE(failure.find("are the same name where case is not told apart"), std::string::npos) << failure;
   }
-  const std::string failure = ScanFailure(dir.path() / "case");
-  EXPECT_NE(failure.find("are the same name where case is not told apart"), std::string::npos) << failure;
+  // Not alike: no simple upper case (ß), a full-width letter and ASCII.
+  TempDir dir;
+  MakeTree(dir.path(), {"ß", "SS", "Ａ", "A", "ı", "I"});
+  EXPECT_EQ(ScanFailure(dir.path()), "");
 }
+
+#ifndef _WIN32
+// Every refusal of the tree is told in one run, one line each, also below a
+// refused folder; what is fine is not told.
+TEST(TreeScan, EveryRefusedNameIsToldBeforeTheScanFails) {
+  TempDir dir;
+  MakeTree(dir.path(), {"aux.c", "fine.txt", "sub/a:b", "sub/ok", "con/nul.txt", "case/x.txt", "case/X.TXT"});
+  fs::create_symlink("fine.txt", dir.path() / "link");
+  std::vector<std::string> lines;
+  try {
+    Scan(dir.path());
+  } catch (const moltpack::RefusedEntries& refused) {
+    lines = refused.lines();
+    const std::string text = refused.what();
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), static_cast<std::ptrdiff_t>(lines.size()) - 1);
+  }
+  std::vector<std::string> refusedPaths;
+  for (const std::string& line : lines) refusedPaths.push_back(line.substr(0, line.find(": ")));
+  std::sort(refusedPaths.begin(), refusedPaths.end());
+  EXPECT_EQ(refusedPaths, (std::vector<std::string>{dir / "aux.c", dir / "case/x.txt", dir / "con",
+                                                    dir / "con/nul.txt", dir / "link", dir / "sub/a:b"}))
+      << testing::PrintToString(lines);
+}
+#endif
 
 TEST(TreeScan, AnUnknownCodePageIsRefused) {
   TempDir dir;
@@ -323,6 +370,17 @@ TEST(TreeScan, ClampedTimesAreToldOncePerRun) {
   }
   fixed.fixedTime = 4354819200;  // 2108
   EXPECT_EQ(Scan(dir.path(), fixed)->warnings.size(), 1u);
+
+#ifndef _WIN32
+  // Past 2262 the library's nanosecond clock ends; the file is clamped all
+  // the same, told in the same one warning.
+  const struct timespec in2300[2] = {{10413792000, 0}, {10413792000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / "d").c_str(), in2300, AT_SYMLINK_NOFOLLOW), 0);
+  const auto late = Scan(dir.path());
+  ASSERT_EQ(late->warnings.size(), 1u) << testing::PrintToString(late->warnings);
+  EXPECT_EQ(late->warnings[0].rfind("a and 2 more entries: ", 0), 0u) << late->warnings[0];
+  EXPECT_EQ(late->byPackPath.at("d")->times.lastWriteDate, (127 << 9) | (12 << 5) | 31);
+#endif
 }
 
 TEST(TreeScan, PathsOverTheBudgetAreToldOnceFromTheTopOrRefused) {

@@ -8,12 +8,15 @@
 
 #include "codepage_names.h"
 #include "compressor.h"
+#include "entry_patterns.h"
 #include "volume_sink.h"
 
 namespace moltpack {
 namespace {
 
-constexpr unsigned kMaxJobs = 1024;
+// Each job holds about 16 MiB of buffers; past a few dozen threads the
+// single writer is the bottleneck anyway.
+constexpr unsigned kMaxJobs = 64;
 constexpr std::uint64_t kMaxPathBudget = 32767;
 
 // Decimal digits only, within `max`; no signs, spaces or suffixes.
@@ -92,6 +95,22 @@ int ParseCodePage(const std::string& text) {
     throw UsageError{std::string("--codepage: ") + error.what()};
   }
   return number;
+}
+
+// Patterns are checked here, before the tree is read: a pattern that cannot
+// be used is a mistake on the command line, whatever the tree holds.
+void CheckPatterns(const ScanOptions& scan) {
+  try {
+    const TargetCodePage codePage(scan.codePage);
+    const EntryPatterns patterns(scan, codePage);
+  } catch (const std::runtime_error& error) {
+    throw UsageError{error.what()};
+  }
+}
+
+// "-" is no standard output here: a file named "-" would be a surprise.
+void RefuseDashAsPackPath(const std::string& packPath) {
+  if (packPath == "-") throw UsageError{"PACK-PATH '-' is not standard output; write ./- for a file named '-'"};
 }
 
 unsigned DefaultJobs() {
@@ -207,7 +226,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& argumentList,
     } else if (argument == "--verify") {
       arguments.RefuseValue(argument);
       line.verify = true;
-    } else if (argument == "--quiet") {
+    } else if (argument == "--quiet" || argument == "-q") {
       arguments.RefuseValue(argument);
       line.quiet = true;
     } else {
@@ -221,8 +240,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& argumentList,
     if (storeGiven) message += " (--store takes a pattern now: --store '*' stores every file)";
     throw UsageError{message};
   }
+  RefuseDashAsPackPath(positional[0]);
   line.packPath = positional[0];
   line.sourceDir = positional[1];
+  CheckPatterns(line.scan);
   if (!line.scan.fixedTime && sourceDateEpoch) line.scan.fixedTime = ParseSourceDateEpoch(*sourceDateEpoch);
   return line;
 }
@@ -234,7 +255,8 @@ std::string UsageText() {
          "\n"
          "PACK-PATH names the volume files as the extractor does: '%d' (or '%03d'...)\n"
          "stands for the volume number, '%%' for a percent sign. Without --volume-size\n"
-         "the pack is one volume, named with the number 1.\n"
+         "the pack is one volume, named with the number 1. PACK-PATH '-' is refused (it\n"
+         "is no standard output): write ./- for a file named '-'.\n"
          "\n"
          "Options:\n"
          "  --level N            DEFLATE level 0-" + highest + " (default " + std::to_string(DefaultLevel()) + "); 0 stores every file.\n"
@@ -259,18 +281,19 @@ std::string UsageText() {
          "                       keeps the names' bytes\n"
          "  --path-budget N      warn about paths longer than N bytes (default 160)\n"
          "  --refuse-long-paths  fail instead of warning about them\n"
-         "  --jobs N             compress on N threads (default: every core); the pack's\n"
-         "                       bytes do not depend on N\n"
+         "  --jobs N             compress on N threads, 1 to " + std::to_string(kMaxJobs) + " (default: every core, at\n"
+         "                       most " + std::to_string(kMaxJobs) + "); the pack's bytes do not depend on N\n"
          "  --verify             read the pack back through the extractor and compare every\n"
          "                       file with its source before putting the pack in place\n"
-         "  --quiet              no warnings and no progress line\n"
+         "  -q, --quiet          no warnings and no progress line\n"
          "  --version            show the version and the compression libraries\n"
          "  --help               show this text\n"
          "\n"
          "The volumes and the list file are written under temporary names beside their\n"
          "final ones and put in place only when all of them are complete: a failed run\n"
          "leaves an earlier pack as it was. Volumes left by an earlier, longer pack of the\n"
-         "same name are then removed.\n"
+         "same name are then removed. An output name where anything but a regular file\n"
+         "stands (a folder, a symbolic link, a device, a FIFO) is refused, not replaced.\n"
          "\n"
          "The same tree and options give the same bytes: what goes into them is the names,\n"
          "contents and sizes of the files and folders, their last-write times (or --time),\n"

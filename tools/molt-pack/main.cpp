@@ -69,7 +69,11 @@ void Verify(StagedOutput& staged, const DiskVolumes& volumes, const std::vector<
 void Run(const CommandLine& line, ProgressLine& progress) {
   const std::string firstVolume = FirstVolumeName(line.packPath);
   RefuseOutputInside(firstVolume, line.sourceDir);
-  if (line.listFile) RefuseOutputInside(*line.listFile, line.sourceDir);
+  RefuseReplacing(firstVolume);
+  if (line.listFile) {
+    RefuseOutputInside(*line.listFile, line.sourceDir);
+    RefuseReplacing(*line.listFile);
+  }
 
   const std::vector<SourceEntry> tree = ScanSourceTree(line.sourceDir, line.scan, [&line](const std::string& text) {
     if (!line.quiet) std::cerr << "molt-pack: warning: " << text << "\n";
@@ -122,6 +126,10 @@ int main(int argc, char** argv) {
   ProgressLine progress(stderr, !line.quiet && StandardErrorIsTerminal());
   try {
     Run(line, progress);
+  } catch (const RefusedEntries& refused) {
+    progress.Clear();
+    for (const std::string& refusal : refused.lines()) std::cerr << "molt-pack: " << refusal << "\n";
+    return kExitFailure;
   } catch (const std::exception& error) {
     progress.Clear();
     std::cerr << "molt-pack: " << error.what() << "\n";

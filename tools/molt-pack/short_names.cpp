@@ -51,6 +51,10 @@ bool IsValidShortName(const std::string& name) {
 
 std::string GenerateShortName(const std::string& name, const molt::platform::CodePage& characters,
                               std::set<std::string>& taken) {
+  return ShortNamePicker(taken).Pick(name, characters);
+}
+
+std::string ShortNamePicker::Pick(const std::string& name, const molt::platform::CodePage& characters) {
   // The extension is what follows the last dot, unless the name starts with it.
   const char* lastDot = characters.FindLast(name.c_str(), '.');
   const std::size_t dot = lastDot == nullptr ? std::string::npos : static_cast<std::size_t>(lastDot - name.c_str());
@@ -59,12 +63,16 @@ std::string GenerateShortName(const std::string& name, const molt::platform::Cod
   if (stem.empty()) stem.push_back('_');
   const std::string extension = hasExtension ? Squeeze(name.substr(dot + 1), characters, kExtensionMax) : "";
   const std::string suffix = extension.empty() ? std::string() : std::string(1, '.').append(extension);
-  for (unsigned n = 1; n < 10'000'000; ++n) {
+  unsigned& next = nextNumber_.try_emplace(stem + '\0' + suffix, 1).first->second;
+  for (unsigned n = next; n < 10'000'000; ++n) {
     const std::string tail = std::string(1, '~').append(std::to_string(n));
     // The base stays within 8 characters as the number grows.
     const std::string base = stem.substr(0, std::min(stem.size(), kBaseMax - tail.size())) + tail;
     const std::string candidate = base + suffix;
-    if (taken.insert(candidate).second) return candidate;
+    if (taken_.insert(candidate).second) {
+      next = n + 1;
+      return candidate;
+    }
   }
   throw std::runtime_error("no free short name for '" + name + "'");
 }
@@ -79,13 +87,14 @@ std::vector<EntryNames> NameSiblings(const std::vector<std::string>& names,
     folded.push_back(FoldCase(name, characters));
     taken.insert(folded.back());
   }
+  ShortNamePicker picker(taken);
   std::vector<EntryNames> result(names.size());
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (IsValidShortName(folded[i])) {
       result[i].shortName = folded[i];
       if (folded[i] != names[i]) result[i].longName = names[i];
     } else {
-      result[i].shortName = GenerateShortName(names[i], characters, taken);
+      result[i].shortName = picker.Pick(names[i], characters);
       result[i].longName = names[i];
     }
   }

@@ -5,6 +5,7 @@
 // the filter 'readme~1.txt' pick the wrong file.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -23,6 +24,20 @@ bool IsValidShortName(const std::string& name);
 // Adds the result to `taken`.
 std::string GenerateShortName(const std::string& name, const molt::platform::CodePage& characters,
                               std::set<std::string>& taken);
+
+// GenerateShortName for many siblings: it remembers, per stem and extension,
+// where the search for a free N stopped, so that thousands of names alike
+// do not search from ~1 each. The names are those GenerateShortName gives:
+// every N below the remembered one is taken, and `taken` only grows.
+class ShortNamePicker {
+ public:
+  explicit ShortNamePicker(std::set<std::string>& taken) : taken_(taken) {}
+  std::string Pick(const std::string& name, const molt::platform::CodePage& characters);
+
+ private:
+  std::set<std::string>& taken_;
+  std::map<std::string, unsigned> nextNumber_;  // by stem and extension
+};
 
 struct EntryNames {
   std::string shortName;

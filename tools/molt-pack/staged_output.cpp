@@ -20,6 +20,9 @@ fs::path CanonicalOrSelf(const fs::path& path) {
 }
 
 bool StartsLikeAVolume(const fs::path& path) {
+  // Only a regular file can be a volume; opening a FIFO would stall.
+  std::error_code error;
+  if (!fs::is_regular_file(fs::symlink_status(path, error))) return false;
   std::ifstream in(path, std::ios::binary);
   std::string head(sizeof molt::kSignature, '\0');
   if (!in.read(head.data(), static_cast<std::streamsize>(head.size()))) return false;
@@ -115,6 +118,7 @@ void StagedOutput::Commit() {
   for (Staged& staged : staged_) {
     if (staged.file) staged.file->Close();
   }
+  for (const Staged& staged : staged_) RefuseReplacing(staged.finalPath);
   for (const Staged& staged : staged_) {
     MoveIntoPlace(staged.temporaryPath, staged.finalPath, staged.finalPath.string());
     LetGo(staged.cleanup);
@@ -130,6 +134,10 @@ void RefuseOutputInside(const fs::path& path, const fs::path& root) {
   if (treeEnd == tree.end() || (std::next(treeEnd) == tree.end() && treeEnd->empty())) {
     throw Failure(path.string(), "lies inside the folder being packed, " + root.string());
   }
+}
+
+void RefuseReplacing(const fs::path& path) {
+  if (const std::optional<std::string> reason = ReasonNotToReplace(path)) throw Failure(path.string(), *reason);
 }
 
 std::vector<std::string> RemoveStaleVolumes(const std::string& format, unsigned volumeCount) {

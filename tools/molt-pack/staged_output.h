@@ -39,7 +39,9 @@ class StagedOutput {
   std::unique_ptr<WritableFile> Scratch(const std::filesystem::path& near, std::filesystem::path& path);
   void RemoveScratch(const std::filesystem::path& path);
 
-  // Renames every staged file into place, in the order they were staged.
+  // Renames every staged file into place, in the order they were staged,
+  // once every final name was checked with RefuseReplacing: a name that
+  // cannot be replaced fails the commit before anything was renamed.
   void Commit();
 
  private:
@@ -68,6 +70,10 @@ class StagedOutput {
 // the canonical forms: an output there would be packed into itself or
 // overwrite what is being packed.
 void RefuseOutputInside(const std::filesystem::path& path, const std::filesystem::path& root);
+
+// Refuses an output `path` where something other than a regular file stands
+// (a folder, a link, a device, a FIFO): renaming over it would destroy it.
+void RefuseReplacing(const std::filesystem::path& path);
 
 // After a pack of `volumeCount` volumes named by `format` was put in place:
 // removes volume volumeCount+1, +2... left by an earlier, longer pack, while

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace moltpack {
@@ -59,6 +60,15 @@ class WritableFile {
 // Renames `from` over `to`, replacing a file that is there.
 void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::path& to,
                  const std::string& shownPath);
+// Why what stands at `path` must not be replaced by an output file, or
+// nothing when nothing is there or it is a regular file. A link is refused,
+// not followed: renaming over it would replace the link, not its target.
+std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path);
+
+// The last-write time of a file or folder, not following a link, in whole
+// seconds since 1970 UTC (rounded down), whatever its year.
+long long LastWriteSeconds(const std::filesystem::path& path);
+
 // Removes a file, quietly: for clean-up on the way out.
 void RemoveQuietly(const std::filesystem::path& path) noexcept;
 

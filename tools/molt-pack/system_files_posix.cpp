@@ -113,6 +113,24 @@ void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
   if (::rename(from.c_str(), to.c_str()) != 0) throw Failure(shownPath, Reason("cannot put in place"));
 }
 
+std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) {
+    if (errno == ENOENT) return std::nullopt;
+    return Reason("cannot be examined");
+  }
+  if (S_ISREG(status.st_mode)) return std::nullopt;
+  if (S_ISLNK(status.st_mode)) return "is a symbolic link, not a regular file: not replaced";
+  if (S_ISDIR(status.st_mode)) return "is a folder, not a regular file: not replaced";
+  return "is a device, a FIFO or a socket, not a regular file: not replaced";
+}
+
+long long LastWriteSeconds(const std::filesystem::path& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) throw Failure(path.string(), Reason("cannot read its time"));
+  return static_cast<long long>(status.st_mtim.tv_sec);
+}
+
 void RemoveQuietly(const std::filesystem::path& path) noexcept { ::unlink(path.c_str()); }
 
 bool StandardErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }

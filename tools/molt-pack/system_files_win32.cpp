@@ -130,6 +130,29 @@ void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
   }
 }
 
+std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
+    return Reason("cannot be examined", code);
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "is a link, not a regular file: not replaced";
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "is a folder, not a regular file: not replaced";
+  return std::nullopt;
+}
+
+long long LastWriteSeconds(const std::filesystem::path& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    throw Failure(path.string(), Reason("cannot read its time"));
+  }
+  // 100-nanosecond ticks since 1601; 11644473600 seconds lie before 1970.
+  const std::uint64_t ticks =
+      (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+  return static_cast<long long>(ticks / 10'000'000) - 11'644'473'600LL;
+}
+
 void RemoveQuietly(const std::filesystem::path& path) noexcept { DeleteFileW(path.c_str()); }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }

@@ -12,6 +12,8 @@
 #include "entry_patterns.h"
 #include "name_rules.h"
 #include "short_names.h"
+#include "system_files.h"
+#include "unicode_case.h"
 
 namespace moltpack {
 namespace fs = std::filesystem;
@@ -62,6 +64,7 @@ class Scanner {
     std::vector<const SourceEntry*> above;
     std::uint64_t ignored = 0;
     std::vector<SourceEntry> entries = ScanFolder(root_, {}, "", above, false, ignored);
+    if (!refusals_.empty()) throw RefusedEntries(refusals_);
     if (clampedCount_ > 0) {
       Warn(firstClamped_ + (clampedCount_ > 1 ? " and " + std::to_string(clampedCount_ - 1) + " more entries" : "") +
            ": times before 1980 or after 2107 do not fit the pack's DOS times and were clamped to"
@@ -76,11 +79,15 @@ class Scanner {
     fs::path path;
     fs::file_status status;
     std::string name;
+    bool refused = false;  // told in refusals_, not packed
   };
 
   void Warn(const std::string& text) const {
     if (warn_) warn_(text);
   }
+
+  // The scan goes on after a refusal, so that one run tells them all.
+  void Refuse(const fs::path& path, const std::string& reason) { refusals_.push_back(Spelled(path) + ": " + reason); }
 
   void CheckRoot() const {
     std::error_code error;
@@ -91,7 +98,7 @@ class Scanner {
     if (status.type() != fs::file_type::directory) Fail(root_, "is not a folder");
   }
 
-  std::vector<Item> ListFolder(const fs::path& folder) const {
+  std::vector<Item> ListFolder(const fs::path& folder) {
     std::error_code error;
     std::vector<fs::path> paths;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
@@ -107,43 +114,80 @@ class Scanner {
     return items;
   }
 
-  Item Examine(const fs::path& path) const {
+  Item Examine(const fs::path& path) {
     std::error_code error;
     Item item{path, fs::symlink_status(path, error), {}};
     if (error) Fail(path, "cannot be examined: " + error.message());
-    if (fs::is_symlink(item.status)) Fail(path, "is a symbolic link: links are not packed");
-    if (!fs::is_directory(item.status) && !fs::is_regular_file(item.status)) {
-      Fail(path, "is neither a regular file nor a folder: not packed");
+    item.refused = true;
+    if (fs::is_symlink(item.status)) {
+      Refuse(path, "is a symbolic link: links are not packed");
+    } else if (!fs::is_directory(item.status) && !fs::is_regular_file(item.status)) {
+      Refuse(path, "is neither a regular file nor a folder: not packed");
+    } else if (const std::optional<std::string> name = codePage_.FromSourceName(path.filename()); !name) {
+      Refuse(path, codePage_.number() == 0
+                       ? "its name cannot be written in the system's code page"
+                       : "its name cannot be written in code page " + std::to_string(codePage_.number()));
+    } else if (const std::optional<std::string> refusal = NameRefusal(*name, codePage_.Characters())) {
+      Refuse(path, *refusal);
+    } else {
+      item.name = *name;
+      item.refused = false;
     }
-    const std::optional<std::string> name = codePage_.FromSourceName(path.filename());
-    if (!name) {
-      Fail(path, codePage_.number() == 0
-                     ? "its name cannot be written in the system's code page"
-                     : "its name cannot be written in code page " + std::to_string(codePage_.number()));
-    }
-    if (const std::optional<std::string> refusal = NameRefusal(*name, codePage_.Characters())) Fail(path, *refusal);
-    item.name = *name;
     return item;
   }
 
   // The extractor's systems do not tell case apart: two such names would
-  // be one file there.
-  void RefuseCaseTwins(const std::vector<Item>& items) const {
-    std::map<std::string, const Item*> seen;
-    for (const Item& item : items) {
-      const auto [place, added] = seen.emplace(FoldCase(item.name, codePage_.Characters()), &item);
-      if (!added) {
-        Fail(item.path, "its name and '" + Spelled(place->second->path.filename()) +
+  // be one file there. Compared twice: as the code page's bytes (the
+  // extractor's filter) and, where the source name is UTF-8, by Unicode
+  // letters, as Windows' file systems compare names whatever the code page.
+  void RefuseCaseTwins(std::vector<Item>& items) {
+    std::map<std::string, const Item*> seenInCodePage;
+    std::map<std::string, const Item*> seenInUnicode;
+    for (Item& item : items) {
+      if (item.refused) continue;
+      const Item* twin = FirstSeen(seenInCodePage, FoldCase(item.name, codePage_.Characters()), item);
+      if (const std::optional<std::string> upper = UpperCaseUtf8(Spelled(item.path.filename())); upper && !twin) {
+        twin = FirstSeen(seenInUnicode, *upper, item);
+      }
+      if (twin == nullptr) continue;
+      item.refused = true;
+      Refuse(item.path, "its name and '" + Spelled(twin->path.filename()) +
                             "' are the same name where case is not told apart" +
                             (codePage_.number() == 0 ? "" : " in code page " + std::to_string(codePage_.number())));
+    }
+  }
+
+  // The item already seen under `key`, or null after noting `item` there.
+  static const Item* FirstSeen(std::map<std::string, const Item*>& seen, const std::string& key, const Item& item) {
+    const auto [place, added] = seen.emplace(key, &item);
+    return added ? nullptr : place->second;
+  }
+
+  // Below a refused folder nothing is packed, but its refused names are
+  // told all the same, so that the next run does not find more.
+  void ReportRefusalsInside(const fs::path& folder) {
+    for (const Item& item : ListFolder(folder)) {
+      if (fs::is_directory(item.status) && !fs::is_symlink(item.status)) ReportRefusalsInside(item.path);
+    }
+  }
+
+  // The items to pack; folders among the refused ones are looked into.
+  std::vector<Item> Accepted(std::vector<Item> items) {
+    std::vector<Item> accepted;
+    for (Item& item : items) {
+      if (!item.refused) {
+        accepted.push_back(std::move(item));
+      } else if (fs::is_directory(item.status) && !fs::is_symlink(item.status)) {
+        ReportRefusalsInside(item.path);
       }
     }
+    return accepted;
   }
 
   std::vector<SourceEntry> ScanFolder(const fs::path& folder, const fs::path& shownFolder,
                                       const std::string& packFolder, std::vector<const SourceEntry*>& above,
                                       bool folderOverBudget, std::uint64_t& leastContents) {
-    const std::vector<Item> items = ListFolder(folder);
+    const std::vector<Item> items = Accepted(ListFolder(folder));
     std::vector<std::string> names;
     for (const Item& item : items) names.push_back(item.name);
     const std::vector<EntryNames> named = NameSiblings(names, codePage_.Characters());
@@ -162,7 +206,7 @@ class Scanner {
       if (entry.kind == SourceEntry::Kind::kDirectory) {
         entry.children = ScanFolder(entry.source, entry.displayPath, entry.packPath, above, overBudget, leastChildren);
         if (leastChildren > kSizeFieldMax) {
-          Fail(entry.source, "its contents take at least " + std::to_string(leastChildren) +
+          Refuse(entry.source, "its contents take at least " + std::to_string(leastChildren) +
                                  " bytes in the pack, more than the 4294967295 that a folder's record can count");
         }
       }
@@ -189,7 +233,7 @@ class Scanner {
     std::error_code error;
     entry.size = fs::file_size(item.path, error);
     if (error) Fail(item.path, "cannot read its size: " + error.message());
-    if (entry.size > kSizeFieldMax) Fail(item.path, "a file of 4 GiB or more: the pack's sizes hold 32 bits");
+    if (entry.size > kSizeFieldMax) Refuse(item.path, "a file of 4 GiB or more: the pack's sizes hold 32 bits");
     if ((item.status.permissions() & fs::perms::owner_write) == fs::perms::none) {
       entry.attributes |= kAttributeReadOnly;
     }
@@ -200,11 +244,9 @@ class Scanner {
     if (options_.fixedTime) {
       seconds = *options_.fixedTime;
     } else {
-      std::error_code error;
-      const fs::file_time_type written = fs::last_write_time(path, error);
-      if (error) Fail(path, "cannot read its time: " + error.message());
-      const auto moment = std::chrono::file_clock::to_sys(written);
-      seconds = std::chrono::floor<std::chrono::seconds>(moment).time_since_epoch().count();
+      // From the system in seconds: the library's clock counts nanoseconds
+      // in 64 bits and fails for years past 2262, which must be clamped.
+      seconds = LastWriteSeconds(path);
     }
     bool clamped = false;
     const packwriter::DosTimes times = DosTimesFromUnix(seconds, &clamped);
@@ -214,7 +256,7 @@ class Scanner {
 
   // Whether the entry's path is over the budget. Within a folder that is,
   // every entry is, so only the topmost one is told about.
-  bool CheckPathLength(const SourceEntry& entry, bool folderOverBudget) const {
+  bool CheckPathLength(const SourceEntry& entry, bool folderOverBudget) {
     const std::size_t length = entry.packPath.size();
     if (length <= options_.pathBudget) return false;
     std::string reason = "its path in the pack is " + std::to_string(length) + " bytes, over the budget of " +
@@ -225,8 +267,10 @@ class Scanner {
       reason += "the extractor can create it only under a destination folder of at most " +
                 std::to_string(kWindowsPathMax - 1 - length) + " bytes";
     }
-    if (options_.refuseLongPaths) Fail(entry.source, reason);
-    if (!folderOverBudget) {
+    if (folderOverBudget) return true;
+    if (options_.refuseLongPaths) {
+      Refuse(entry.source, reason);
+    } else {
       Warn(Spelled(entry.source) + ": " + reason +
            (entry.kind == SourceEntry::Kind::kDirectory ? " (so is everything inside it)" : ""));
     }
@@ -240,9 +284,19 @@ class Scanner {
   EntryPatterns patterns_;
   std::size_t clampedCount_ = 0;
   std::string firstClamped_;
+  std::vector<std::string> refusals_;  // "path: reason", in the order found
 };
 
+std::string Lines(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\n") + line;
+  return text;
+}
+
 }  // namespace
+
+RefusedEntries::RefusedEntries(std::vector<std::string> lines)
+    : std::runtime_error(Lines(lines)), lines_(std::move(lines)) {}
 
 std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions& options, const WarningSink& warn) {
   return Scanner(root, options, warn).Run();
@@ -250,7 +304,11 @@ std::vector<SourceEntry> ScanSourceTree(const fs::path& root, const ScanOptions&
 
 packwriter::DosTimes DosTimesFromUnix(long long seconds, bool* clamped) {
   using namespace std::chrono;
-  const sys_seconds moment{std::chrono::seconds{seconds}};
+  // Far outside the DOS range either way: brought near it first, where the
+  // calendar's arithmetic cannot overflow, and clamped below all the same.
+  constexpr long long kYear1970 = 0;
+  constexpr long long kYear2200 = 7258118400;
+  const sys_seconds moment{std::chrono::seconds{std::clamp(seconds, kYear1970, kYear2200)}};
   const sys_days day = floor<days>(moment);
   const year_month_day date{day};
   const hh_mm_ss clock{moment - day};

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <filesystem>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "pack_writer.h"
@@ -14,9 +16,23 @@
 
 namespace moltpack {
 
+// What the scan refused (names, links, sizes, long paths with
+// refuseLongPaths): every one of the tree's, one line "path: reason" each.
+// what() holds the lines joined by newlines.
+class RefusedEntries : public std::runtime_error {
+ public:
+  explicit RefusedEntries(std::vector<std::string> lines);
+  const std::vector<std::string>& lines() const { return lines_; }
+
+ private:
+  std::vector<std::string> lines_;
+};
+
 // The tree's description without its contents: the pack output reads each
-// file when its turn comes. Throws std::runtime_error naming the path at
-// fault and the reason (with the system's text for an I/O failure).
+// file when its turn comes. Throws RefusedEntries after scanning the whole
+// tree when it refused anything; std::runtime_error naming the path and the
+// reason for a failure that ends the scan at once (with the system's text
+// for an I/O failure).
 std::vector<SourceEntry> ScanSourceTree(const std::filesystem::path& root, const ScanOptions& options,
                                         const WarningSink& warn);
 
