@@ -10,6 +10,7 @@
 #include "listing.h"
 #include "messages.h"
 #include "system_text.h"
+#include "volume_sizes.h"
 
 namespace {
 
@@ -175,6 +176,40 @@ TEST(MoltJson, BytesThatAreNoUtf8BecomeReplacementCharacters) {
     EXPECT_EQ(text.text, c.text) << moltcli::HexBytes(c.bytes);
     EXPECT_EQ(text.exact, c.exact) << moltcli::HexBytes(c.bytes);
   }
+}
+
+struct CutCase {
+  const char* name;
+  std::size_t opened;  // volumes asked for, the last perhaps not opened
+  std::vector<std::uint64_t> sizes;
+  int cut;  // the index found, -1 for none
+};
+
+// Only a volume that another followed can be told short, and only against
+// another such volume.
+TEST(MoltVolumeSizes, AVolumeFollowedByAnotherAndSmallerThanTheOthersIsCut) {
+  const CutCase cases[] = {
+      {"all of one size", 4, {200, 200, 200, 90}, -1},
+      {"the second cut", 4, {200, 170, 200, 90}, 1},
+      {"the second of three cut", 3, {200, 170, 200}, 1},
+      {"the first cut", 4, {150, 200, 200, 90}, 0},
+      {"the last is held against nothing", 3, {200, 200, 10}, -1},
+      {"a lone middle volume", 2, {200, 170}, -1},
+      {"the next could not be opened: the second was followed", 3, {200, 170}, 1},
+      {"nothing sized", 3, {}, -1},
+  };
+  for (const CutCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> opened(c.opened, "v.bin");
+    const std::optional<moltcli::CutVolume> cut = moltcli::FindCutVolume(opened, c.sizes);
+    ASSERT_EQ(cut.has_value(), c.cut >= 0);
+    if (!cut) continue;
+    EXPECT_EQ(cut->index, static_cast<std::size_t>(c.cut));
+    EXPECT_EQ(cut->size, c.sizes[cut->index]);
+    EXPECT_EQ(cut->fullSize, 200u);
+  }
+  EXPECT_EQ((moltcli::CutVolume{1, 170, 0, 200}.Detail()),
+            "the data of volume 2 ends early: it holds 170 bytes where volume 1 holds 200");
 }
 
 }  // namespace

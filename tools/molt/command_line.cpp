@@ -10,15 +10,15 @@ namespace moltcli {
 
 const char* const kVersion = MOLT_CLI_VERSION;
 
-// The synopsis opens the help, and follows the reason of a usage error.
+const char* const kUsageHint = "Try 'molt --help' for more information.\n";
+
+// The synopsis opens the help.
 #define MOLT_SYNOPSIS                                                         \
   "usage: molt list [--json] [--codepage 932] PACK\n"                          \
   "       molt test [--verbose] [--codepage 932] PACK\n"                       \
   "       molt extract [-f PATH] [-q] [--codepage 932] PACK [DESTINATION]\n"   \
   "       molt [-f PATH] [-q] [--codepage 932] PACK [DESTINATION]\n"           \
   "       molt --help | --version\n"
-
-const char* const kSynopsis = MOLT_SYNOPSIS;
 
 const char* const kHelp =
     MOLT_SYNOPSIS
@@ -30,7 +30,9 @@ const char* const kHelp =
     "           H hidden, S system, D directory, A archive; +XXXX other bits),\n"
     "           last-write time (UTC), path; then the totals. Paths are joined\n"
     "           with '\\' and relative to the folder the pack is extracted into;\n"
-    "           a long name is followed by its short name in brackets. Every\n"
+    "           a long name is followed by its short name in brackets. Names\n"
+    "           are UTF-8, converted as for --json; one that does not convert\n"
+    "           exactly is followed by its bytes: 'A?B (hex 410142)'. Every\n"
     "           entry is listed, also those whose selection mask keeps them\n"
     "           from being extracted without a filter.\n"
     "  test     decodes every file and checks its CRC-32, writing nothing; one\n"
@@ -61,8 +63,17 @@ const char* const kHelp =
     "  --                 ends the options\n"
     "\n"
     "Every failure is one line on standard error:\n"
-    "  molt: PATH: CODE_NAME (NUMBER): message\n"
-    "naming the entry, volume or folder involved.\n"
+    "  molt: PATH: CODE_NAME (NUMBER): message[: system's reason][; detail]\n"
+    "naming the entry, volume or folder involved, with the system's reason\n"
+    "when a system call failed (a volume that cannot be opened or read, an\n"
+    "output that cannot be made or written).\n"
+    "\n"
+    "Where the data ends: list and test add up the volumes' sizes once every\n"
+    "volume was read. Fewer bytes than volume 1's set block says fail with 35\n"
+    "(more: 34). The volume named is the one whose data ends early: a volume\n"
+    "that another followed and that is smaller than the largest such (molt-pack\n"
+    "makes all volumes of a set but the last of one size), else the last. A\n"
+    "failure of the data (34, 35, 45) after such a volume is told against it.\n"
     "\n"
     "Exit status:\n"
     "  0       success\n"
@@ -70,7 +81,8 @@ const char* const kHelp =
     "  4-255   the extractor's error code, as Molt returns it; for test the\n"
     "          code of the first failure in stream order. Among them:\n"
     "          31 a volume or list file cannot be opened, 34 bad data,\n"
-    "          35 the pack ends early (a volume cut short), 36 a volume is\n"
+    "          35 the pack ends early (a volume cut short, or the volumes\n"
+    "          hold less than the set block says), 36 a volume is\n"
     "          missing, 40 not a pack, 41 the filter matched nothing,\n"
     "          42/43 a folder/file cannot be made, 44 the disk is full,\n"
     "          45 a CRC-32 differs\n"

@@ -33,7 +33,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // always a '/' of its own.
 std::string FilterForExtractor(const std::string& filter);
 
-extern const char* const kSynopsis;  // after a usage error
+extern const char* const kUsageHint;  // the line after a usage error's reason
 extern const char* const kHelp;      // --help
 extern const char* const kVersion;   // the version number, from the build
 

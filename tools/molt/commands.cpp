@@ -11,14 +11,42 @@
 #include "messages.h"
 #include "molt.h"
 #include "platform/platform.h"
+#include "system_text.h"
+#include "volume_sizes.h"
 
 namespace moltcli {
 namespace {
 
 using molt::platform::SystemPlatform;
 
-void PrintFailure(std::string_view subject, int code, std::string_view detail = {}) {
-  std::fprintf(stderr, "%s\n", FailureLine(subject, code, detail).c_str());
+void PrintFailure(std::string_view subject, int code, std::string_view detail = {},
+                  std::string_view reason = {}) {
+  std::fprintf(stderr, "%s\n", FailureLine(subject, code, detail, reason).c_str());
+}
+
+std::string ReasonOf(std::uint32_t systemError) {
+  return systemError != 0 ? SystemErrorText(systemError) : std::string();
+}
+
+// Why `path` cannot be opened for reading, by trying again: the reader's
+// own failure may lie under later calls, and a name it could not even form
+// (31 too) has no system reason at all. Empty when it opens now.
+std::string OpenFailureReason(const std::string& path) {
+  molt::platform::Platform& sys = SystemPlatform();
+  ClearSystemError();
+  const molt::platform::FileHandle file = sys.OpenVolumeFile(path.c_str());
+  const std::uint32_t error = LastSystemError();
+  if (file == molt::platform::kInvalidFile) return ReasonOf(error);
+  sys.CloseFile(file);
+  return {};
+}
+
+// The system's reason for a failure of `code` that names `subject`;
+// `systemError` is what the system held right after the failing run.
+std::string SystemReason(int code, const std::string& subject, std::uint32_t systemError) {
+  if (!IsSystemFailure(code)) return {};
+  if (code == molt::ERR_INPUT_OPEN) return OpenFailureReason(subject);
+  return ReasonOf(systemError);
 }
 
 // Codes of a volume that cannot be opened or fails its checks, found while
@@ -61,7 +89,8 @@ std::string Join(std::string first, const std::string& second) {
   return first + "; " + second;
 }
 
-Stop StopOf(const molt::SurveyResult& result, const std::string& pack) {
+// Where the walk stopped, before the volumes' sizes are asked.
+Stop WalkStopOf(const molt::SurveyResult& result, const std::string& pack) {
   Stop stop;
   stop.code = result.code;
   if (result.code == 0) return stop;
@@ -83,15 +112,38 @@ Stop StopOf(const molt::SurveyResult& result, const std::string& pack) {
   return stop;
 }
 
+// Why a listing or test ended: where the walk stopped, told against a volume
+// that the sizes show cut short; or, after a clean walk, what the set
+// block's pack size says of the volumes.
+Stop StopOf(const molt::SurveyResult& result, const std::string& pack, std::uint32_t systemError) {
+  if (result.code == 0) return PackSizeStop(result);
+  Stop stop = WalkStopOf(result, pack);
+  stop.reason = SystemReason(stop.code, stop.subject, systemError);
+  BlameCutVolume(stop, result.volumesOpened, result.volumeSizes);
+  return stop;
+}
+
+molt::SurveyResult Survey(const CommandLine& line, molt::SurveyMode mode,
+                          molt::SurveyVisitor& visitor, std::uint32_t* systemError) {
+  const auto surveyor = std::make_unique<molt::PackSurveyor>();
+  ClearSystemError();
+  molt::SurveyResult result = surveyor->Run(line.pack.c_str(), mode, visitor);
+  *systemError = LastSystemError();
+  return result;
+}
+
 void ReportStop(const Stop& stop) {
-  if (stop.code != 0) PrintFailure(stop.subject, stop.code, stop.detail);
+  if (stop.code != 0) PrintFailure(stop.subject, stop.code, stop.detail, stop.reason);
 }
 
 // A listing that could not be written whole fails as an output does (44).
 int FinishOutput(int code) {
+  ClearSystemError();
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return code;
+  const std::uint32_t error = LastSystemError();
   if (code == 0) {
-    PrintFailure("standard output", molt::ERR_WRITE_DISK_FULL, "the output could not be written");
+    PrintFailure("standard output", molt::ERR_WRITE_DISK_FULL, "the output could not be written",
+                 ReasonOf(error));
     return molt::ERR_WRITE_DISK_FULL;
   }
   return code;
@@ -131,15 +183,17 @@ class TestReport final : public molt::SurveyVisitor {
     PrintFailure(entry.path, fault.code, detail);
   }
 
-  // One line for standard output: how many files were checked, and how.
-  std::string Summary(const std::string& pack, int stopCode) const {
+  // One line for standard output: how many files were checked, and how;
+  // `walkCode` ended the walk, `packFault` was found after a clean one.
+  std::string Summary(const std::string& pack, int walkCode, bool packFault) const {
     std::string line = OneLine(pack) + ": " + Count(filesChecked, "file", "files") + " checked";
-    if (stopCode != 0) return line + " before the test stopped";
-    if (firstCode == 0) return line + ", all match their CRC-32";
+    if (walkCode != 0) return line + " before the test stopped";
+    if (firstCode == 0) line += ", all match their CRC-32";
     if (filesFailed != 0) line += ", " + std::to_string(filesFailed) + " with a wrong CRC-32";
     if (namesRefused != 0) {
       line += ", " + Count(namesRefused, "name", "names") + " the extractor refuses";
     }
+    if (packFault) line += ", but the volumes do not hold what the set block says";
     return line;
   }
 
@@ -190,31 +244,32 @@ bool StandsOnDisk(const molt::DiscardPlatform::Output& output) {
 // first output that does not stand on disk as the replay made it is where
 // the extraction stopped.
 std::string DiskFailure(const CommandLine& line, const std::string& destination,
-                        const char* filter, int code) {
+                        const char* filter, int code, std::uint32_t systemError) {
   const std::string folder = destination.empty() ? "." : destination;
   if (!IsFolder(folder)) {
     std::uint32_t attributes = 0;
+    ClearSystemError();
     const bool exists = SystemPlatform().GetFileAttributes(folder.c_str(), &attributes);
-    return FailureLine(folder, code, exists ? "the destination is not a folder"
-                                            : "the destination folder does not exist");
+    if (exists) return FailureLine(folder, code, "the destination is not a folder");
+    return FailureLine(folder, code, "the destination folder does not exist",
+                       ReasonOf(LastSystemError()));
   }
+  const std::string reason = ReasonOf(systemError);
   const molt::ExtractionReplay replay =
       molt::ReplayExtraction(line.pack.c_str(), destination.c_str(), filter);
   for (std::size_t i = 0; i < replay.outputs.size(); ++i) {
     if (!StandsOnDisk(replay.outputs[i])) {
-      return FailureLine(replay.outputs[i].path, code, FilesBefore(CompleteFiles(replay.outputs, i)));
+      return FailureLine(replay.outputs[i].path, code, FilesBefore(CompleteFiles(replay.outputs, i)),
+                         reason);
     }
   }
-  return FailureLine(folder, code);
+  return FailureLine(folder, code, {}, reason);
 }
 
-// A fault of the pack: the replay meets it too, and tells what was written
-// before it and which file it cut short.
-std::string PackFailure(const CommandLine& line, const std::string& destination,
-                        const char* filter, int code) {
-  const molt::ExtractionReplay replay =
-      molt::ReplayExtraction(line.pack.c_str(), destination.c_str(), filter);
-  if (replay.code != code) return FailureLine(line.pack, code);
+// Where the replay of a failed extraction met the pack's fault: what was
+// written before it and which file it cut short.
+Stop ReplayStop(const molt::ExtractionReplay& replay, const std::string& pack) {
+  const int code = replay.code;
   const std::vector<molt::DiscardPlatform::Output>& outputs = replay.outputs;
   const molt::DiscardPlatform::Output* inWork =
       !outputs.empty() && !outputs.back().isDirectory && !outputs.back().complete
@@ -225,17 +280,22 @@ std::string PackFailure(const CommandLine& line, const std::string& destination,
   // than that came before the walk, and nothing was extracted.
   const bool volumeFault = IsVolumeCode(code) || code == molt::ERR_CANNOT_RESTORE;
   const bool walkStarted = !volumeFault || !outputs.empty() || replay.volumesOpened.size() > 1;
+  Stop stop;
+  stop.code = code;
+  stop.subject = PackSubject(code, pack, replay.volumesOpened);
   std::string detail;
   if (inWork != nullptr) {
     detail = code == molt::ERR_CRC ? "the file was written whole, as decoded"
                                    : "the file was written only in part";
     detail = Join(detail, FilesBefore(before));
     if (volumeFault) {
-      return FailureLine(PackSubject(code, line.pack, replay.volumesOpened), code,
-                         Join(AfterVolume(code, replay.volumesOpened),
-                              "while reading " + inWork->path + ": " + detail));
+      stop.detail = Join(AfterVolume(code, replay.volumesOpened),
+                         "while reading " + inWork->path + ": " + detail);
+    } else {
+      stop.subject = inWork->path;
+      stop.detail = detail;
     }
-    return FailureLine(inWork->path, code, detail);
+    return stop;
   }
   if (walkStarted) {
     detail = FilesBefore(before);
@@ -246,8 +306,22 @@ std::string PackFailure(const CommandLine& line, const std::string& destination,
       }
     }
   }
-  return FailureLine(PackSubject(code, line.pack, replay.volumesOpened), code,
-                     Join(AfterVolume(code, replay.volumesOpened), detail));
+  stop.detail = Join(AfterVolume(code, replay.volumesOpened), detail);
+  return stop;
+}
+
+// A fault of the pack: the replay meets it too.
+std::string PackFailure(const CommandLine& line, const std::string& destination,
+                        const char* filter, int code, std::uint32_t systemError) {
+  const molt::ExtractionReplay replay =
+      molt::ReplayExtraction(line.pack.c_str(), destination.c_str(), filter);
+  if (replay.code != code) {
+    return FailureLine(line.pack, code, {}, SystemReason(code, line.pack, systemError));
+  }
+  Stop stop = ReplayStop(replay, line.pack);
+  stop.reason = SystemReason(code, stop.subject, systemError);
+  BlameCutVolume(stop, replay.volumesOpened, replay.volumeSizes);
+  return FailureLine(stop.subject, stop.code, stop.detail, stop.reason);
 }
 
 std::string CurrentFolder() {
@@ -256,8 +330,9 @@ std::string CurrentFolder() {
   return buffer;
 }
 
+// `systemError` is what the system held right after Molt returned `code`.
 std::string DescribeExtractFailure(const CommandLine& line, const std::string& destination,
-                                   const char* filter, int code) {
+                                   const char* filter, int code, std::uint32_t systemError) {
   switch (code) {
     case molt::ERR_FILE_SYSTEM:
       return FailureLine(CurrentFolder(), code);
@@ -269,35 +344,36 @@ std::string DescribeExtractFailure(const CommandLine& line, const std::string& d
     case molt::ERR_MAKE_DIRECTORY:
     case molt::ERR_OUTPUT_OPEN:
     case molt::ERR_WRITE_DISK_FULL:
-      return DiskFailure(line, destination, filter, code);
+      return DiskFailure(line, destination, filter, code, systemError);
     default:
-      return PackFailure(line, destination, filter, code);
+      return PackFailure(line, destination, filter, code, systemError);
   }
 }
 
 }  // namespace
 
 int RunList(const CommandLine& line) {
-  const auto surveyor = std::make_unique<molt::PackSurveyor>();
   const std::unique_ptr<Listing> listing =
       line.json ? MakeJsonListing(stdout, line.pack) : MakeTextListing(stdout);
-  const molt::SurveyResult result =
-      surveyor->Run(line.pack.c_str(), molt::SurveyMode::kList, *listing);
-  const Stop stop = StopOf(result, line.pack);
+  std::uint32_t systemError = 0;
+  const molt::SurveyResult result = Survey(line, molt::SurveyMode::kList, *listing, &systemError);
+  const Stop stop = StopOf(result, line.pack, systemError);
   listing->Finish(stop);
   ReportStop(stop);
-  return FinishOutput(result.code);
+  return FinishOutput(stop.code);
 }
 
 int RunTest(const CommandLine& line) {
-  const auto surveyor = std::make_unique<molt::PackSurveyor>();
   TestReport report(line.verbose);
-  const molt::SurveyResult result =
-      surveyor->Run(line.pack.c_str(), molt::SurveyMode::kCheck, report);
-  const Stop stop = StopOf(result, line.pack);
+  std::uint32_t systemError = 0;
+  const molt::SurveyResult result = Survey(line, molt::SurveyMode::kCheck, report, &systemError);
+  const Stop stop = StopOf(result, line.pack, systemError);
   ReportStop(stop);
-  if (result.opened) std::printf("%s\n", report.Summary(line.pack, result.code).c_str());
-  return FinishOutput(report.firstCode != 0 ? report.firstCode : result.code);
+  if (result.opened) {
+    const bool packFault = result.code == 0 && stop.code != 0;
+    std::printf("%s\n", report.Summary(line.pack, result.code, packFault).c_str());
+  }
+  return FinishOutput(report.firstCode != 0 ? report.firstCode : stop.code);
 }
 
 int RunExtract(const CommandLine& line) {
@@ -306,10 +382,13 @@ int RunExtract(const CommandLine& line) {
   const char* filterArgument = line.filter ? filter.c_str() : nullptr;
   const std::string destination = line.destination.value_or("");
   // Without boxes: the tool prints the failure in English instead.
+  ClearSystemError();
   const int code = Molt(line.pack.c_str(), destination.c_str(), filterArgument, 0, "UNPACK");
+  const std::uint32_t systemError = LastSystemError();
   if (code != 0 && !line.quiet) {
     std::fprintf(stderr, "%s\n",
-                 DescribeExtractFailure(line, destination, filterArgument, code).c_str());
+                 DescribeExtractFailure(line, destination, filterArgument, code, systemError)
+                     .c_str());
   }
   return code;
 }

@@ -42,11 +42,18 @@ std::optional<std::string> IsoTime(std::uint16_t dosDate, std::uint16_t dosTime)
   return std::string(text);
 }
 
+std::string DisplayName(std::string_view bytes) {
+  const Utf8Text text = NameToUtf8(bytes);
+  const std::string line = OneLine(text.text);
+  if (text.exact && line == text.text) return line;
+  return line + " (hex " + HexBytes(bytes) + ")";
+}
+
 std::string PathWithShortName(const molt::SurveyedEntry& entry) {
   const molt::EntryRecord& record = entry.record;
-  std::string path = entry.path;
+  std::string path = DisplayName(entry.path);
   if (record.longName && std::strcmp(record.longName.get(), record.shortName) != 0) {
-    path += " [" + std::string(record.shortName) + "]";
+    path += " [" + DisplayName(record.shortName) + "]";
   }
   return path;
 }
@@ -90,7 +97,7 @@ class TextListing final : public Listing {
     const molt::EntryRecord& record = entry.record;
     const std::string time =
         IsoTime(record.lastWriteDate, record.lastWriteTime).value_or("-");
-    const std::string path = OneLine(PathWithShortName(entry));
+    const std::string path = PathWithShortName(entry);
     const std::string attributes = AttributeLetters(record.attributes);
     if (entry.isDirectory) {
       std::fprintf(out_, "%-4s %10s %10s  %-8s  %-8s  %08" PRIx32 "  %-5s  %-20s  %s\n", "dir",

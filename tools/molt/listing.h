@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/pack_survey.h"
 
@@ -21,8 +22,14 @@ std::string AttributeLetters(std::uint16_t attributes);
 // 8601: "2008-03-15T13:45:30Z". Nothing for a date or time out of range.
 std::optional<std::string> IsoTime(std::uint16_t dosDate, std::uint16_t dosTime);
 
+// A name from the pack as a terminal line shows it: UTF-8 by the JSON
+// listing's conversion, control characters as '?', and when that does not
+// give the very bytes back, the bytes in hex after it: "A?B (hex 410142)".
+std::string DisplayName(std::string_view bytes);
+
 // The entry's path, and after it its short name in brackets when it has a
-// long name that differs: "docs\Read me.txt [README~1.TXT]".
+// long name that differs, each as DisplayName shows it:
+// "docs\Read me.txt [README~1.TXT]".
 std::string PathWithShortName(const molt::SurveyedEntry& entry);
 
 // Why a listing or test ended early, as the failure line tells it.
@@ -31,6 +38,7 @@ struct Stop {
   std::string subject;          // the entry, volume or pack involved
   bool subjectIsEntry = false;  // an entry's path, in the pack's code page
   std::string detail;
+  std::string reason;  // the system's, when a system call failed
 };
 
 class Listing : public molt::SurveyVisitor {

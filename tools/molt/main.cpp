@@ -17,8 +17,7 @@ namespace {
 constexpr int kExitUsage = 2;
 
 int Usage(const std::string& reason) {
-  std::fprintf(stderr, "molt: %s\n%sTry 'molt --help' for more.\n", moltcli::OneLine(reason).c_str(),
-               moltcli::kSynopsis);
+  std::fprintf(stderr, "molt: %s\n%s", moltcli::OneLine(reason).c_str(), moltcli::kUsageHint);
   return kExitUsage;
 }
 

@@ -46,7 +46,17 @@ const char* EnglishText(int code) {
   }
 }
 
-std::string FailureLine(std::string_view subject, int code, std::string_view detail) {
+bool IsSystemFailure(int code) {
+  switch (code) {
+    case 31: case 32: case 33: case 38: case 39: case 42: case 43: case 44:
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string FailureLine(std::string_view subject, int code, std::string_view detail,
+                        std::string_view reason) {
   std::string line = "molt: " + OneLine(subject) + ": ";
   const char* name = ErrorName(code);
   const char* text = EnglishText(code);
@@ -55,6 +65,7 @@ std::string FailureLine(std::string_view subject, int code, std::string_view det
   } else {
     line += "error " + std::to_string(code);
   }
+  if (!reason.empty()) line += ": " + OneLine(reason);
   if (!detail.empty()) line += "; " + OneLine(detail);
   return line;
 }

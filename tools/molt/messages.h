@@ -14,8 +14,15 @@ const char* ErrorName(int code);
 const char* EnglishText(int code);
 
 // The one line that reports a failure, without its line feed:
-//   molt: SUBJECT: ERR_NAME (CODE): English text[; detail]
-std::string FailureLine(std::string_view subject, int code, std::string_view detail = {});
+//   molt: SUBJECT: ERR_NAME (CODE): English text[: system's reason][; detail]
+std::string FailureLine(std::string_view subject, int code, std::string_view detail = {},
+                        std::string_view reason = {});
+
+// Whether a failure of this code comes from a system call that failed, whose
+// reason is then worth telling: a volume or list file that cannot be opened,
+// sized, positioned or read (31, 32, 33, 38, 39), or an output that cannot be
+// made or written (42, 43, 44).
+bool IsSystemFailure(int code);
 
 // Text from a pack or the command line made fit for one line of a terminal:
 // control characters become '?', every other byte stays as it is.

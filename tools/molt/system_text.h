@@ -1,8 +1,10 @@
-// Names as text: the code page that a pack's names are read in, and their
-// conversion to UTF-8 for the JSON listing. One file per system, picked by
-// the build: system_text_posix.cpp, system_text_win32.cpp.
+// The system's words: the code page that a pack's names are read in and
+// their conversion to UTF-8 for the listings, and the system's own reason
+// for a failed call. One file per system, picked by the build:
+// system_text_posix.cpp, system_text_win32.cpp.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,5 +33,15 @@ Utf8Text ArgumentToUtf8(std::string_view bytes);
 // Shared by both systems: UTF-8 taken as it is, each byte that starts no
 // valid sequence replaced by U+FFFD (and the text then not exact).
 Utf8Text Utf8OrReplacement(std::string_view bytes);
+
+// The reason the system keeps for the last failed call (errno,
+// GetLastError()). The extractor runs in the same thread and leaves it as
+// its failing call set it, so it is cleared right before a call into the
+// extractor and read right after: 0 when no system call failed.
+void ClearSystemError();
+std::uint32_t LastSystemError();
+// The system's text for such a reason, on one line without a final period:
+// "No such file or directory".
+std::string SystemErrorText(std::uint32_t error);
 
 }  // namespace moltcli

@@ -89,4 +89,12 @@ Utf8Text NameToUtf8(std::string_view bytes) {
 
 Utf8Text ArgumentToUtf8(std::string_view bytes) { return Utf8OrReplacement(bytes); }
 
+void ClearSystemError() { errno = 0; }
+
+std::uint32_t LastSystemError() { return static_cast<std::uint32_t>(errno); }
+
+std::string SystemErrorText(std::uint32_t error) {
+  return std::strerror(static_cast<int>(error));
+}
+
 }  // namespace moltcli

@@ -61,4 +61,25 @@ Utf8Text NameToUtf8(std::string_view bytes) {
 
 Utf8Text ArgumentToUtf8(std::string_view bytes) { return NameToUtf8(bytes); }
 
+void ClearSystemError() { ::SetLastError(ERROR_SUCCESS); }
+
+std::uint32_t LastSystemError() { return ::GetLastError(); }
+
+std::string SystemErrorText(std::uint32_t error) {
+  char* text = nullptr;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+      nullptr);
+  if (length == 0 || text == nullptr) return "system error " + std::to_string(error);
+  std::string result(text, length);
+  ::LocalFree(text);
+  // The system's texts end with a period and CR LF; the line goes on after them.
+  while (!result.empty() && (result.back() == '\r' || result.back() == '\n' ||
+                             result.back() == ' ' || result.back() == '.')) {
+    result.pop_back();
+  }
+  return result;
+}
+
 }  // namespace moltcli
