@@ -621,8 +621,11 @@ TEST_F(MoltProgramTest, TheVolumesSizesShowWhereTheDataEnds) {
   for (std::size_t n = 0; n < cases.size(); ++n) {
     const SizeCase& c = cases[n];
     SCOPED_TRACE(c.name);
-    const std::string prefix = "s" + std::to_string(n) + "v";
-    const std::vector<std::string> volumes = packwriter::WritePack(c.pack, dir / (prefix + "%d.bin"));
+    // Built by appending, which GCC 12 does not mistake for an overlapping copy.
+    std::string name = "s";
+    name.append(std::to_string(n)).append("v%d.bin");
+    const std::string set = dir / name;
+    const std::vector<std::string> volumes = packwriter::WritePack(c.pack, set);
     const std::string& cut = c.cutVolume < 0 ? volumes.back() : volumes.at(c.cutVolume);
     const std::string bytes = ReadFileBytes(cut);
     WriteFileBytes(cut, bytes.substr(0, bytes.size() - c.cutBytes));
@@ -630,7 +633,7 @@ TEST_F(MoltProgramTest, TheVolumesSizesShowWhereTheDataEnds) {
 
     std::vector<std::string> arguments = c.arguments;
     for (std::string& argument : arguments) {
-      ReplaceAll(argument, "<SET>", dir / (prefix + "%d.bin"));
+      ReplaceAll(argument, "<SET>", set);
       ReplaceAll(argument, "<OUT>", out);
     }
     std::string expected = c.errorLine;
