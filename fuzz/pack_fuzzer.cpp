@@ -5,7 +5,10 @@
 //   - changes nothing outside "out": the sentinel keeps its contents and the
 //     folder that holds them gains no entry;
 //   - writes no file beyond the original size that its record declares;
-//   - takes no more than a second.
+//   - takes no more than a second;
+//   - makes only entries that the survey behind molt list lists, in its
+//     order, when the survey reads the pack to its end; and every entry it
+//     lists that no mask leaves out, when the extraction succeeds too.
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -13,9 +16,12 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "context.h"
+#include "core/pack_survey.h"
 #include "extract.h"
 #include "fuzz_support.h"
 #include "pack_format.h"
@@ -106,7 +112,16 @@ class BoundedOutputPlatform : public testing_support::FaultPlatform {
   // The bound of each path last created, by path.
   std::map<std::string, std::uint32_t> bounds;
 
+  // Every file and folder the walk asked for, in order, as it named them.
+  std::vector<std::string> made;
+
+  bool CreateDirectory(const char* path) override {
+    made.emplace_back(path);
+    return FaultPlatform::CreateDirectory(path);
+  }
+
   FileHandle CreateOutputFile(const char* path) override {
+    made.emplace_back(path);
     const molt::ReaderState& reader = context_->reader;
     const std::uint64_t at = reader.VolumePosition - reader.InputCount - kStreamStart;
     const auto declared = declared_.find(at);
@@ -192,6 +207,53 @@ void CheckOutputSizes(const fs::path& out, const BoundedOutputPlatform& platform
   }
 }
 
+// The entries of the survey that no mask leaves out, named as the walk
+// names them under `destination`.
+class UnmaskedEntries final : public molt::SurveyVisitor {
+ public:
+  explicit UnmaskedEntries(std::string destination) : destination_(std::move(destination)) {}
+
+  std::vector<std::string> paths;
+
+  void OnEntry(const molt::SurveyedEntry& entry) override {
+    maskedAt_.resize(entry.depth + 1);
+    const bool masked =
+        entry.record.selectionMask != 0 || (entry.depth > 0 && maskedAt_[entry.depth - 1]);
+    maskedAt_[entry.depth] = masked;
+    if (masked) return;
+    std::string path = entry.path;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    paths.push_back(destination_ + "/" + path);
+  }
+
+ private:
+  std::string destination_;
+  std::vector<bool> maskedAt_;  // by depth: the latest entry there, or a folder above it, is masked
+};
+
+// What the extraction made against what the survey lists: one reading of
+// the stream, so no entry hides from the listing.
+void CheckAgainstTheSurvey(const fs::path& pack, const fs::path& out, int extracted,
+                           const std::vector<std::string>& made) {
+  const auto surveyor = std::make_unique<molt::PackSurveyor>();
+  UnmaskedEntries listed(out.string());
+  const molt::SurveyResult survey = surveyor->Run(pack.c_str(), molt::SurveyMode::kList, listed);
+  if (survey.code != 0) return;  // the pack is bad where the extraction may have skipped
+  auto next = listed.paths.begin();
+  for (const std::string& path : made) {
+    next = std::find(next, listed.paths.end(), path);
+    if (next == listed.paths.end()) {
+      Fail("the extraction made " + path + ", which the survey does not list (or not there)");
+    }
+    ++next;
+  }
+  if (extracted != 0) return;
+  const std::set<std::string> madeSet(made.begin(), made.end());
+  for (const std::string& path : listed.paths) {
+    if (madeSet.count(path) == 0) Fail("the survey lists " + path + ", which the extraction did not make");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -211,7 +273,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto context = std::make_unique<molt::Context>(platform);
   platform.Watch(*context);
   const auto started = std::chrono::steady_clock::now();
-  molt::Molt(*context, pack.c_str(), out.c_str(), nullptr, 2, "UNPACK");
+  const int extracted = molt::Molt(*context, pack.c_str(), out.c_str(), nullptr, 2, "UNPACK");
   const auto took = std::chrono::steady_clock::now() - started;
   if (took > kTimeLimit) {
     Fail("the extraction took " +
@@ -220,5 +282,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   CheckOutside(area.path(), sentinel);
   CheckOutputSizes(out, platform);
+  CheckAgainstTheSurvey(pack, out, extracted, platform.made);
   return 0;
 }

@@ -719,10 +719,12 @@ TEST_F(MoltProgramTest, AnOutputThatCannotBeMadeTellsTheSystemsReason) {
   const std::vector<std::string> lines = result.ErrorLines();
   ASSERT_EQ(lines.size(), 1u) << result.err;
   const std::string expected = "molt: " + out + kSeparator +
-                               "EMPTY.TXT: ERR_OUTPUT_OPEN (43): cannot open an output file: ";
+                               "EMPTY.TXT: ERR_OUTPUT_OPEN (43): cannot open an output file";
   EXPECT_EQ(lines[0].substr(0, expected.size()), expected);
 #ifndef _WIN32
-  EXPECT_EQ(lines[0].substr(expected.size()), std::string(std::strerror(EISDIR)) +
+  // Under Wine the error code does not outlast the rest of the call, so the
+  // reason is held to its text only here.
+  EXPECT_EQ(lines[0].substr(expected.size()), ": " + std::string(std::strerror(EISDIR)) +
                                                   "; 2 files extracted before it");
 #endif
 }
