@@ -10,6 +10,13 @@ if(KORU_SANITIZE)
   target_link_options(koru_settings INTERFACE -fsanitize=address,undefined)
 endif()
 
+if(NOT WIN32)
+  # File offsets, sizes and times of 64 bits on 32-bit systems too: volumes
+  # of 2 GiB and more, and files written past that, must open and seek
+  # there, and file times past 2038 must be read.
+  target_compile_definitions(koru_settings INTERFACE _FILE_OFFSET_BITS=64 _TIME_BITS=64)
+endif()
+
 if(WIN32)
   # Our Windows binaries carry their C and C++ runtimes and import only system DLLs.
   target_link_options(koru_settings INTERFACE -static -static-libgcc -static-libstdc++)

@@ -32,8 +32,10 @@ TEST(PosixNameLimitTest, ReadsPathconfsAnswer) {
            {-1, 0, kNoLimit},  // errno untouched: the file system sets no limit
            {-1, EINVAL, std::nullopt},
            {-1, ENOENT, std::nullopt},
-           // Past 32 bits is no limit, not its low bits.
-           {static_cast<long>(std::min<unsigned long long>(LONG_MAX, 0x10000000AULL)), 0, kNoLimit},
+           // Past 32 bits is no limit, not its low bits; a 32-bit long
+           // cannot go past them.
+           {static_cast<long>(std::min<unsigned long long>(LONG_MAX, 0x10000000AULL)), 0,
+            LONG_MAX > UINT32_MAX ? kNoLimit : static_cast<std::uint32_t>(LONG_MAX)},
        }) {
     EXPECT_EQ(ComponentLengthFromPathconf(test.answer, test.error), test.length)
         << test.answer << " / " << test.error;

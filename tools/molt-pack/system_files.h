@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace moltpack {
 
@@ -64,6 +65,16 @@ void MoveIntoPlace(const std::filesystem::path& from, const std::filesystem::pat
 // nothing when nothing is there or it is a regular file. A link is refused,
 // not followed: renaming over it would replace the link, not its target.
 std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path);
+
+// What stands at `path`: its type and permissions, and a file's size.
+struct EntryStat {
+  std::filesystem::file_status status;
+  std::uint64_t size = 0;
+};
+// Following a link or not. The system's own call: it reads an entry
+// whatever time it carries, where the library's refuses one past 2038 on a
+// 32-bit system.
+EntryStat StatEntry(const std::filesystem::path& path, bool followLinks, std::error_code& error);
 
 // The last-write time of a file or folder, not following a link, in whole
 // seconds since 1970 UTC (rounded down), whatever its year.

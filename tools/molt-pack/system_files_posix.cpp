@@ -125,6 +125,27 @@ std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path)
   return "is a device, a FIFO or a socket, not a regular file: not replaced";
 }
 
+EntryStat StatEntry(const std::filesystem::path& path, bool followLinks, std::error_code& error) {
+  namespace fs = std::filesystem;
+  error.clear();
+  struct stat status {};
+  if ((followLinks ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status)) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return {fs::file_status(fs::file_type::not_found)};
+    error.assign(errno, std::generic_category());
+    return {fs::file_status(fs::file_type::none)};
+  }
+  fs::file_type type = fs::file_type::unknown;
+  if (S_ISREG(status.st_mode)) type = fs::file_type::regular;
+  if (S_ISDIR(status.st_mode)) type = fs::file_type::directory;
+  if (S_ISLNK(status.st_mode)) type = fs::file_type::symlink;
+  if (S_ISCHR(status.st_mode)) type = fs::file_type::character;
+  if (S_ISBLK(status.st_mode)) type = fs::file_type::block;
+  if (S_ISFIFO(status.st_mode)) type = fs::file_type::fifo;
+  if (S_ISSOCK(status.st_mode)) type = fs::file_type::socket;
+  return {fs::file_status(type, static_cast<fs::perms>(status.st_mode & 07777)),
+          static_cast<std::uint64_t>(status.st_size)};
+}
+
 long long LastWriteSeconds(const std::filesystem::path& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) throw Failure(path.string(), Reason("cannot read its time"));

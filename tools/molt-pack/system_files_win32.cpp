@@ -142,6 +142,13 @@ std::optional<std::string> ReasonNotToReplace(const std::filesystem::path& path)
   return std::nullopt;
 }
 
+EntryStat StatEntry(const std::filesystem::path& path, bool followLinks, std::error_code& error) {
+  namespace fs = std::filesystem;
+  EntryStat stat{followLinks ? fs::status(path, error) : fs::symlink_status(path, error)};
+  if (!error && fs::is_regular_file(stat.status)) stat.size = fs::file_size(path, error);
+  return stat;
+}
+
 long long LastWriteSeconds(const std::filesystem::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {

@@ -78,6 +78,7 @@ class Scanner {
   struct Item {
     fs::path path;
     fs::file_status status;
+    std::uint64_t size = 0;  // a file's
     std::string name;
     bool refused = false;  // told in refusals_, not packed
   };
@@ -91,7 +92,7 @@ class Scanner {
 
   void CheckRoot() const {
     std::error_code error;
-    const fs::file_status status = fs::status(root_, error);
+    const fs::file_status status = StatEntry(root_, true, error).status;
     if (status.type() == fs::file_type::not_found) Fail(root_, "does not exist");
     if (error) Fail(root_, "cannot be examined: " + error.message());
     if (status.type() == fs::file_type::regular) Fail(root_, "is a file, not a folder");
@@ -116,7 +117,8 @@ class Scanner {
 
   Item Examine(const fs::path& path) {
     std::error_code error;
-    Item item{path, fs::symlink_status(path, error), {}};
+    const EntryStat stat = StatEntry(path, false, error);
+    Item item{path, stat.status, stat.size, {}};
     if (error) Fail(path, "cannot be examined: " + error.message());
     item.refused = true;
     if (fs::is_symlink(item.status)) {
@@ -230,9 +232,7 @@ class Scanner {
       entry.attributes = kAttributeDirectory;
       return;
     }
-    std::error_code error;
-    entry.size = fs::file_size(item.path, error);
-    if (error) Fail(item.path, "cannot read its size: " + error.message());
+    entry.size = item.size;
     if (entry.size > kSizeFieldMax) Refuse(item.path, "a file of 4 GiB or more: the pack's sizes hold 32 bits");
     if ((item.status.permissions() & fs::perms::owner_write) == fs::perms::none) {
       entry.attributes |= kAttributeReadOnly;
