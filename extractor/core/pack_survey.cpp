@@ -166,8 +166,8 @@ SurveyResult PackSurveyor::Run(const char* packPath, SurveyMode mode, SurveyVisi
     std::uint8_t archiveBlock[kArchiveBlockSize] = {};
     result.code = OpenPack(context, packPath, archiveBlock);
     result.opened = result.code == 0;
-    if (result.opened) ReadSetBlock(context.reader, result);
     if (result.opened) {
+      ReadSetBlock(context.reader, result);
       result.reachedEndOfData =
           SurveyWalk(context, mode, visitor, result).Level(0) == LEVEL_END_OF_DATA;
     }

@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "core/errors.h"
+
 namespace moltcli {
 
 const char* ErrorName(int code) {
@@ -48,7 +50,14 @@ const char* EnglishText(int code) {
 
 bool IsSystemFailure(int code) {
   switch (code) {
-    case 31: case 32: case 33: case 38: case 39: case 42: case 43: case 44:
+    case molt::ERR_INPUT_OPEN:
+    case molt::ERR_INPUT_READ:
+    case molt::ERR_INPUT_SEEK:
+    case molt::ERR_INPUT_SIZE:
+    case molt::ERR_INPUT_POINTER:
+    case molt::ERR_MAKE_DIRECTORY:
+    case molt::ERR_OUTPUT_OPEN:
+    case molt::ERR_WRITE_DISK_FULL:
       return true;
     default:
       return false;
