@@ -427,8 +427,10 @@ int InflateDynamic(Context& context) {
 // One block header and its block.
 int InflateBlock(Context& context) {
   DecoderState& decoder = context.decoder;
-  decoder.FinalBlock = ReadBits(context, 1) != 0;
-  switch (ReadBits(context, 2)) {
+  // BFINAL, then BTYPE: one read of both.
+  const std::uint32_t header = ReadBits(context, 3);
+  decoder.FinalBlock = (header & 1) != 0;
+  switch (header >> 1) {
     case 0:
       return InflateStored(context);
     case 1:
