@@ -4,9 +4,11 @@
 #
 #   kup_resources.sh WINDRES KUP_EXE
 #
-# The progress dialog's template 102 and the version resource, both US
-# English, and nothing else: no icon, no menu, no strings of the program's
-# own. windres leaves out of its listing what holds the default (a font of
+# The progress dialog's template 102, the version resource and the
+# application manifest, all US English, and nothing else: no icon, no menu,
+# no strings of the program's own. The manifest asks for an administrator,
+# names every Windows from Vista on, makes the program system-DPI-aware and
+# takes Common Controls 6. windres leaves out of its listing what holds the default (a font of
 # weight 0, not italic, character set 1; a control's extended style 0), so
 # the listing below tells every field. Exits 77 (skipped) when the file has
 # not been built.
@@ -71,10 +73,38 @@ END
 RC
 )
 
-seen=$("$windres" -i "$binary" -O rc) || { echo "windres cannot read $binary"; exit 1; }
+listing=$("$windres" -i "$binary" -O rc) || { echo "windres cannot read $binary"; exit 1; }
+# windres lists the resources by type: the manifest (24) comes last.
+seen=$(sed '/^\/\* Type: 24$/,$d' <<<"$listing")
 if ! diff -u --label expected <(printf '%s\n' "$expected") --label "$binary" \
      <(printf '%s\n' "$seen"); then
   echo "FAIL: the resources of $binary differ"
   exit 1
 fi
-echo "$binary: the dialog template and the version resource, nothing else"
+
+# The manifest, CREATEPROCESS_MANIFEST_RESOURCE_ID (1), as its text: windres
+# lists it as C strings, quotes doubled.
+manifest_part=$(sed -n '/^\/\* Type: 24$/,$p' <<<"$listing")
+if [[ $(grep -c '^/\* Type:' <<<"$manifest_part") -ne 1 ]] ||
+   ! grep -qx '1 24 /\* RT_MANIFEST \*/' <<<"$manifest_part"; then
+  echo "FAIL: $binary carries no manifest of id 1 after its other resources, or more than it"
+  exit 1
+fi
+manifest=$(sed -n 's/^  "\(.*\)\\n"$/\1/p' <<<"$manifest_part" | sed 's/""/"/g' | tr -s ' \n' ' ')
+failures=0
+expect_in_manifest() {
+  if ! grep -qF -- "$1" <<<"$manifest"; then
+    echo "FAIL: the manifest lacks: $1"
+    failures=$((failures + 1))
+  fi
+}
+expect_in_manifest '<requestedExecutionLevel level="requireAdministrator" uiAccess="false"/>'
+for os in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+          4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 \
+          8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do  # Vista, 7, 8, 8.1, 10 and 11
+  expect_in_manifest "<supportedOS Id=\"{$os}\"/>"
+done
+expect_in_manifest '<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>'
+expect_in_manifest 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'
+[[ $failures -eq 0 ]] || exit 1
+echo "$binary: the dialog template, the version resource and the manifest, nothing else"
