@@ -3,6 +3,14 @@ add_library(koru_settings INTERFACE)
 target_compile_options(koru_settings INTERFACE
   $<$<COMPILE_LANGUAGE:CXX>:-Wall -Wextra -Wno-missing-field-initializers>)
 
+# No build path goes into a binary, so that two builds of the same sources
+# in different folders give the same bytes: file names in the debug
+# information and in assertion texts are relative to the source tree, and
+# the build folder (often inside it; of the maps that fit, the compilers take
+# the last) is ".".
+target_compile_options(koru_settings INTERFACE
+  -ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
+
 option(KORU_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(KORU_SANITIZE)
   target_compile_options(koru_settings INTERFACE

@@ -20,9 +20,9 @@
 // decodes every symbol the fast loop declines, and the two give the same
 // bytes, CRC, reader position and errors.
 //
-// The window is kept in two halves (DecoderState::WindowHalves): the one
-// being filled and, before it, the last one written out, so that the source
-// of every match lies in one run of bytes before its destination.
+// The window is kept in an arena with the history before it
+// (DecoderState::OutputArena), so that the source of every match lies in one
+// run of bytes before its destination.
 #include "inflate.h"
 
 #include <algorithm>
@@ -136,14 +136,13 @@ bool PutByte(Context& context, std::uint8_t byte) {
 // are written.
 bool CopyMatch(Context& context, std::uint32_t length, std::uint32_t distance) {
   DecoderState& decoder = context.decoder;
-  std::uint8_t* const halves = decoder.WindowHalves;
   while (length > 0) {
     const std::uint32_t chunk =
         std::min({kWindowSize - decoder.OutputPos, length, decoder.OutputLeft});
     if (chunk == 0) return false;  // only the bound leaves no room
-    const std::uint32_t destination = kWindowSize + decoder.OutputPos;
-    const std::uint32_t source = destination - distance;
-    for (std::uint32_t i = 0; i < chunk; ++i) halves[destination + i] = halves[source + i];
+    std::uint8_t* const destination = decoder.OutputWindow() + decoder.OutputPos;
+    const std::uint8_t* const source = destination - distance;
+    for (std::uint32_t i = 0; i < chunk; ++i) destination[i] = source[i];
     length -= chunk;
     decoder.OutputLeft -= chunk;
     decoder.OutputPos += chunk;
@@ -172,9 +171,24 @@ std::uint32_t CopyStoredRun(Context& context, std::uint32_t length) {
 }
 
 // Makes the first `count` (at most 32768) bytes of the window being filled
-// part of the history half, as the window stands once they are in place.
-void KeepWindowAsHistory(DecoderState& decoder, std::uint32_t count) {
-  std::memcpy(decoder.WindowHalves, decoder.OutputWindow(), count);
+// part of the history, as the window stands once they are in place: a new
+// entry starts at the window's first byte again, and a match that reaches
+// back past it reads the window as it stands, not the bytes written last.
+// A full window simply becomes the history, and the next one starts after
+// it; the `keep` bytes that follow it (the fast loop's run past a full
+// window) begin the next one. Fewer bytes, which only an entry's end
+// leaves, are copied over the start of the history, as the window they
+// were written into stands.
+void KeepWindowAsHistory(DecoderState& decoder, std::uint32_t count, std::uint32_t keep) {
+  std::uint8_t* const window = decoder.OutputWindow();
+  if (count < kWindowSize) {
+    std::memcpy(window - kWindowSize, window, count);
+    return;
+  }
+  decoder.WindowStart += kWindowSize;
+  if (decoder.WindowStart + kWindowSize + kWindowOverrun <= kOutputArenaSize) return;
+  std::memmove(decoder.OutputArena, window, kWindowSize + keep);
+  decoder.WindowStart = kWindowSize;
 }
 
 // ---------------------------------------------------------------------------
@@ -450,7 +464,7 @@ void InflateMember(Context& context, std::uint32_t packedSize, std::uint32_t ori
   // same, up to the window's end: what the fast loop decoded past it, before
   // a write of the full window failed, the plain loop would never have
   // decoded.
-  KeepWindowAsHistory(decoder, std::min(decoder.OutputPos, kWindowSize));
+  KeepWindowAsHistory(decoder, std::min(decoder.OutputPos, kWindowSize), 0);
   decoder.OutputPos = 0;
   UpdateCrc32(context.RunningCrc, nullptr, 0);
   decoder.PastEnd = false;
@@ -490,9 +504,8 @@ void FlushOutputWindow(Context& context) {
   UpdateCrc32(context.RunningCrc, data, static_cast<std::uint16_t>(flushed));
   // Every byte counted in the CRC goes out, or the entry ends with 44.
   WriteOutputBytes(context, data, flushed);
-  KeepWindowAsHistory(decoder, flushed);
   const std::uint32_t runOn = decoder.OutputPos - flushed;
-  std::memmove(decoder.OutputWindow(), decoder.OutputWindow() + flushed, runOn);
+  KeepWindowAsHistory(decoder, flushed, runOn);
   decoder.OutputPos = runOn;
 }
 

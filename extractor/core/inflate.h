@@ -54,6 +54,11 @@ using FastDistTable = FastTable<8, 402>;
 // write past it.
 inline constexpr std::uint32_t kWindowOverrun = 258 + 32;
 
+// The history and the room for eight windows after it, and the overrun
+// after the last (see DecoderState::OutputArena): the history is copied
+// once every eight windows instead of at every flush.
+inline constexpr std::uint32_t kOutputArenaSize = 9 * kWindowSize + kWindowOverrun;
+
 // Why a block was rejected (error 34). Kept so that a rejection can be told
 // apart from the others; every one of them ends the entry alike.
 enum class BadData : std::uint8_t {
@@ -91,16 +96,18 @@ struct DecoderState {
   bool FastCodesReady = false;
   FastLitLenTable FastLitLen = {};
   FastDistTable FastDist = {};
-  // The window of the last 32768 output bytes, kept in two halves so that a
-  // match reads its source in one run: the second half is the window being
-  // filled (OutputPos bytes of it so far), the first half holds every byte
-  // as it stood when it was last written out. Byte i of the window is
-  // WindowHalves[kWindowSize + i] below OutputPos and WindowHalves[i] from
-  // there on, so the byte `distance` back is always at kWindowSize +
-  // OutputPos - distance. Zero when the library is loaded.
-  std::uint8_t WindowHalves[2 * kWindowSize + kWindowOverrun] = {};
+  // The output window and, before it, the history: the window as it stood
+  // when it was last written out. Byte i of the window is
+  // OutputWindow()[i] below OutputPos and OutputWindow()[i - kWindowSize]
+  // from there on, so the byte `distance` back is always at
+  // OutputWindow() + OutputPos - distance. Both live in one arena: a full
+  // window becomes the history where it stands and the next one starts
+  // after it, so the history is copied only when the arena's end is reached
+  // (see KeepWindowAsHistory). Zero when the library is loaded.
+  std::uint32_t WindowStart = kWindowSize;
+  std::uint8_t OutputArena[kOutputArenaSize] = {};
 
-  std::uint8_t* OutputWindow() { return WindowHalves + kWindowSize; }
+  std::uint8_t* OutputWindow() { return OutputArena + WindowStart; }
 };
 
 // Decodes one entry whose data starts at the reader's next byte. Exactly
