@@ -3,19 +3,29 @@
 //
 //   cmake --preset bench && cmake --build --preset bench && build/bench/bench/decoder_bench
 //
+// The first lines tell the build (processor and pointer size: the 32-bit
+// bench-i686 build or a native one) and the anchors' versions, or which
+// anchor the build left out.
+//
 // Decoder: all read the same raw streams (text-like, binary and
 // incompressible samples, zlib levels 1, 6 and 9). Ours runs the real path:
 // the reader's 8 KiB blocks, descrambled, through InflateMember into its
 // window, whose flushes carry the CRC-32 on and go to a WriteFile that
-// discards. zlib's inflate writes into a 32 KiB buffer and computes no check
-// on a raw stream, so it is measured alone and, like for like, with crc32
-// over each 32 KiB it writes. libdeflate, the upper anchor, decodes the whole
-// stream into one buffer in one call, without a check. Also 1 MiB of empty
+// discards. The anchors compute no check on a raw stream, so each is measured
+// alone and, like for like, with a CRC-32 over its output: zlib's inflate
+// writes into a 32 KiB buffer (with crc32 over each 32 KiB it writes);
+// libdeflate and ISA-L's isal_inflate decode the whole stream into one
+// buffer in one call (then libdeflate_crc32 over it; ISA-L's own CRC-32 of
+// its output, crc_flag ISAL_GZIP_NO_HDR). Every case checks what it decoded:
+// the CRC-32 against the sample's, or the output itself. Two tables end the
+// run, one row per sample: MB/s of output, then ours / each anchor, the
+// anchors with their CRC-32 (like for like) first. Also 1 MiB of empty
 // fixed-code blocks, which write nothing: their cost per byte of input
 // against zlib's.
 //
-// CRC-32: 24 MiB of random bytes in 32 KiB calls, ours against zlib's and
-// libdeflate's crc32; ours as dispatched and in each of its forms, forced.
+// CRC-32: 24 MiB of random bytes in 32 KiB calls, ours against zlib's,
+// libdeflate's and ISA-L's; ours as dispatched and in each of its forms,
+// forced.
 //
 // Stored data: the same 24 MiB scrambled as a volume holds them, taken in the
 // reader's 8 KiB blocks. The floor is memcpy alone (what reading a block into
@@ -23,11 +33,19 @@
 // other, fused into one pass (DescrambleAndCrc, in place, and from the
 // volume's bytes into the buffer in place of the memcpy), and the whole of
 // CopyStoredData.
+//
+// The reporter is our own, so --benchmark_color is read here: false, no, off
+// or 0 for none, true for colour, auto (or no flag) for colour only on a
+// terminal.
 #include <benchmark/benchmark.h>
 #include <libdeflate.h>
+#include <unistd.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -39,7 +57,9 @@
 #include "crc32_forms.h"
 #include "decoder/sample_data.h"
 #include "descramble.h"
+#include "discard_platform.h"
 #include "inflate.h"
+#include "isal_anchor.h"
 #include "output.h"
 #include "pack_format.h"
 #include "reader.h"
@@ -53,15 +73,18 @@ namespace platform = molt::platform;
 constexpr std::size_t kSampleSize = 24u << 20;
 constexpr std::uint32_t kOutputBuffer = 32768;
 constexpr std::uint32_t kReaderBlock = molt::kInputBufferSize;
+// Why a case of a forced CRC-32 form is skipped: not a failure.
+constexpr const char* kLacksForm = "the processor lacks this form";
 
 // A pack volume in memory that the reader reads, and an output file that
-// takes everything and keeps nothing. The rest is the system's.
-class BenchPlatform : public platform::Platform {
+// takes everything and keeps nothing. The rest is DiscardPlatform's: the
+// system's environment, and directories, times and attributes taken as set.
+class BenchPlatform : public molt::DiscardPlatform {
  public:
   static constexpr platform::FileHandle kVolume = 0x7001;
   static constexpr platform::FileHandle kOutput = 0x7002;
 
-  explicit BenchPlatform(const Bytes& scrambled) : volume_(scrambled) {}
+  explicit BenchPlatform(const Bytes& scrambled) : volume_(scrambled) { recordOutputs = false; }
   void Rewind() { position_ = 0; }
 
   platform::FileHandle OpenVolumeFile(const char*) override { return platform::kInvalidFile; }
@@ -86,38 +109,8 @@ class BenchPlatform : public platform::Platform {
     *done = size;
     return true;
   }
-  bool GetFileAttributes(const char* path, std::uint32_t* attributes) override {
-    return system_.GetFileAttributes(path, attributes);
-  }
-  bool SetFileAttributes(const char* path, std::uint32_t attributes) override {
-    return system_.SetFileAttributes(path, attributes);
-  }
-  bool CreateDirectory(const char* path) override { return system_.CreateDirectory(path); }
-  bool SetFileTime(const char* path, platform::FileTimeKind kind, std::uint16_t date,
-                   std::uint16_t time) override {
-    return system_.SetFileTime(path, kind, date, time);
-  }
-  bool GetCurrentDirectory(char* buffer, std::size_t size) override {
-    return system_.GetCurrentDirectory(buffer, size);
-  }
-  bool GetMaxComponentLength(std::uint32_t* length) override {
-    return system_.GetMaxComponentLength(length);
-  }
-  std::uint32_t LastError() override { return system_.LastError(); }
-  std::string SystemErrorText(std::uint32_t code) override { return system_.SystemErrorText(code); }
-  void LoadErrorText(int code, char* buffer, std::size_t size) override {
-    system_.LoadErrorText(code, buffer, size);
-  }
-  void ShowMessageBox(const char*, const char*, platform::BoxIcon) override {}
-  const platform::CodePage& Characters() override { return system_.Characters(); }
-  char PathSeparator() const override { return system_.PathSeparator(); }
-  std::size_t MaxPath() const override { return system_.MaxPath(); }
-  bool IsAbsolutePath(const char* path) const override { return system_.IsAbsolutePath(path); }
-  std::size_t DrivePrefixLength() const override { return system_.DrivePrefixLength(); }
-  bool IsReservedName(const char* name) const override { return system_.IsReservedName(name); }
 
  private:
-  platform::Platform& system_ = platform::SystemPlatform();
   const Bytes& volume_;
   std::size_t position_ = 0;
 };
@@ -266,10 +259,13 @@ void ZlibInflate(benchmark::State& state, SampleKind kind, int level, bool withC
   ZlibInflateSample(state, GetSample(kind, level), withCrc);
 }
 
-void LibdeflateInflate(benchmark::State& state, SampleKind kind, int level) {
+// libdeflate decodes the whole stream in one call; with `withCrc`, then
+// libdeflate_crc32 over its output.
+void LibdeflateInflate(benchmark::State& state, SampleKind kind, int level, bool withCrc) {
   const Sample& sample = GetSample(kind, level);
   libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
   Bytes output(sample.data.size());
+  std::uint32_t crc = 0;
   for (auto _ : state) {
     std::size_t written = 0;
     const libdeflate_result result =
@@ -277,10 +273,30 @@ void LibdeflateInflate(benchmark::State& state, SampleKind kind, int level) {
                                       output.data(), output.size(), &written);
     if (result != LIBDEFLATE_SUCCESS || written != output.size())
       state.SkipWithError("libdeflate failed");
+    if (withCrc) crc = libdeflate_crc32(0, output.data(), written);
     benchmark::DoNotOptimize(output.data());
   }
   libdeflate_free_decompressor(decompressor);
   if (output != sample.data) state.SkipWithError("libdeflate decoded something else");
+  if (withCrc && crc != sample.crc) state.SkipWithError("wrong CRC");
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
+}
+
+// isal_inflate decodes the whole stream in one call, with its own CRC-32 of
+// the output when `withCrc`.
+void IsalInflate(benchmark::State& state, SampleKind kind, int level, bool withCrc) {
+  const Sample& sample = GetSample(kind, level);
+  isal_anchor::IsalInflater inflater;
+  Bytes output(sample.data.size());
+  std::uint32_t crc = 0;
+  for (auto _ : state) {
+    if (!inflater.Inflate(sample.packed.data(), sample.packed.size(), output.data(),
+                          output.size(), withCrc ? &crc : nullptr))
+      state.SkipWithError("isal_inflate failed");
+    benchmark::DoNotOptimize(output.data());
+  }
+  if (output != sample.data) state.SkipWithError("isal_inflate decoded something else");
+  if (withCrc && crc != sample.crc) state.SkipWithError("wrong CRC");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * sample.data.size()));
 }
 
@@ -327,7 +343,7 @@ class ForcedCrcForm {
 void OursCrcForm(benchmark::State& state, molt::crc32_forms::CrcForm form) {
   const ForcedCrcForm forced(form);
   if (!forced.usable()) {
-    state.SkipWithError("the processor lacks this form");
+    state.SkipWithError(kLacksForm);
     return;
   }
   OursCrc(state);
@@ -342,6 +358,12 @@ void ZlibCrc(benchmark::State& state) {
 void LibdeflateCrc(benchmark::State& state) {
   MeasureCrc(state, [](std::uint32_t crc, const std::uint8_t* data, std::uint32_t length) {
     return libdeflate_crc32(crc, data, length);
+  });
+}
+
+void IsalCrc(benchmark::State& state) {
+  MeasureCrc(state, [](std::uint32_t crc, const std::uint8_t* data, std::uint32_t length) {
+    return isal_anchor::Crc32(crc, data, length);
   });
 }
 
@@ -413,7 +435,7 @@ void MeasureStored(benchmark::State& state, BlockStep step, bool checksCrc,
                    molt::crc32_forms::CrcForm form) {
   const ForcedCrcForm forced(form);
   if (!forced.usable()) {
-    state.SkipWithError("the processor lacks this form");
+    state.SkipWithError(kLacksForm);
     return;
   }
   const StoredSample& sample = GetStoredSample();
@@ -446,9 +468,13 @@ void StoredCopyStoredData(benchmark::State& state) {
 // Prints the usual table, then each case's figures beside its references.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
+  using ConsoleReporter::ConsoleReporter;
+
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
+      if (run.error_occurred && run.error_message != kLacksForm)
+        failures_.push_back(run.benchmark_name() + ": " + run.error_message);
       if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
       const auto it = run.counters.find("bytes_per_second");
       if (it == run.counters.end()) continue;
@@ -459,21 +485,52 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
   }
 
-  void PrintDecoderRatios() const {
-    std::printf("\n%-26s %8s %8s %6s %11s %6s %11s %6s %6s\n", "MB/s of output", "ours", "zlib",
-                "ratio", "zlib+crc32", "ratio", "libdeflate", "/zlib", "ours/");
+  // Every case that failed its checks, one line each on standard error.
+  // False when there was one.
+  bool TellFailures() const {
+    for (const std::string& failure : failures_)
+      std::fprintf(stderr, "decoder_bench: FAILED %s\n", failure.c_str());
+    return failures_.empty();
+  }
+
+  // The decoder's figures in two tables, one row per sample: MB/s of output,
+  // then ours / each anchor. The anchors `withCrc` (a CRC-32 over their
+  // output, as ours carries one) come first, then those decoding `alone`.
+  // A "-" is a case this build or run has no figure for; `note`, when not
+  // empty, follows the tables.
+  void PrintDecoderTables(const std::vector<std::string>& withCrc,
+                          const std::vector<std::string>& alone, const std::string& note) const {
+    std::vector<std::pair<std::string, const std::map<std::string, double>*>> rows;
     for (const auto& [what, rates] : rates_) {
-      if (what.rfind("inflate", 0) != 0) continue;
-      const double ours = Rate(rates, "ours");
-      const double zlib = Rate(rates, "zlib");
-      const double zlibCrc = Rate(rates, "zlib+crc32");
-      const double libdeflate = Rate(rates, "libdeflate");
-      if (ours == 0 && zlib == 0 && libdeflate == 0) continue;
-      std::printf("%-26s %8.1f %8.1f %6.2f %11.1f %6.2f %11.1f %6.2f %6.2f\n",
-                  what.substr(8).c_str(), ours, zlib, Ratio(ours, zlib), zlibCrc,
-                  Ratio(ours, zlibCrc), libdeflate, Ratio(libdeflate, zlib),
-                  Ratio(ours, libdeflate));
+      if (what.rfind(kInflatePrefix, 0) == 0)
+        rows.emplace_back(what.substr(std::strlen(kInflatePrefix)), &rates);
     }
+    if (rows.empty()) return;
+    std::vector<std::string> anchors = withCrc;
+    anchors.insert(anchors.end(), alone.begin(), alone.end());
+    for (const bool ratios : {false, true}) {
+      const int oursWidth = ratios ? 0 : kRateWidth;
+      std::printf("\n%-*s%s%s\n", kNameWidth + oursWidth,
+                  ratios ? "ours / anchor" : "MB/s of output",
+                  Spanning("with a CRC-32 of the output", GroupWidth(withCrc)).c_str(),
+                  Spanning("decoding alone", GroupWidth(alone)).c_str());
+      std::printf("%-*s", kNameWidth, "");
+      if (!ratios) std::printf("%*s", kRateWidth, "ours");
+      for (const std::string& anchor : anchors)
+        std::printf("%*s", ColumnWidth(anchor), anchor.c_str());
+      std::printf("\n");
+      for (const auto& [sample, rates] : rows) {
+        const double ours = Rate(*rates, "ours");
+        std::printf("%-*s", kNameWidth, sample.c_str());
+        if (!ratios) PrintCell(ours, kRateWidth, 1);
+        for (const std::string& anchor : anchors) {
+          const double rate = Rate(*rates, anchor);
+          PrintCell(ratios ? Ratio(ours, rate) : rate, ColumnWidth(anchor), ratios ? 2 : 1);
+        }
+        std::printf("\n");
+      }
+    }
+    if (!note.empty()) std::printf("%s\n", note.c_str());
   }
 
   // One line per implementation of `what`, with its ratio to each reference.
@@ -499,16 +556,123 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   static double Ratio(double rate, double reference) { return reference > 0 ? rate / reference : 0; }
 
+  static constexpr const char* kInflatePrefix = "inflate ";
+  static constexpr int kNameWidth = 16;
+  static constexpr int kRateWidth = 8;
+  static int ColumnWidth(const std::string& name) {
+    return std::max(kRateWidth, static_cast<int>(name.size()) + 2);
+  }
+  static int GroupWidth(const std::vector<std::string>& names) {
+    int width = 0;
+    for (const std::string& name : names) width += ColumnWidth(name);
+    return width;
+  }
+  // "--- label ---" over `width` columns, after one blank.
+  static std::string Spanning(const std::string& label, int width) {
+    const int dashes = std::max(0, width - 3 - static_cast<int>(label.size()));
+    std::string line(1 + dashes / 2, '-');
+    line.front() = ' ';
+    line.append(1, ' ').append(label).append(1, ' ').append(dashes - dashes / 2, '-');
+    return line;
+  }
+  // A figure, or "-" where there is none.
+  static void PrintCell(double value, int width, int decimals) {
+    if (value > 0) {
+      std::printf("%*.*f", width, decimals, value);
+    } else {
+      std::printf("%*s", width, "-");
+    }
+  }
+
   std::map<std::string, std::map<std::string, double>> rates_;
+  std::vector<std::string> failures_;
 };
 
 const char kCrcCase[] = "crc32 in 32 KiB calls";
 const char kEmptyBlocksCase[] = "empty fixed blocks, MB/s of input";
 const char kStoredCase[] = "stored data in 8 KiB blocks";
 
+using molt::crc32_forms::CrcForm;
+const std::pair<const char*, CrcForm> kCrcForms[] = {
+    {"table", CrcForm::Table}, {"slices", CrcForm::Slices}, {"folding", CrcForm::Folding}};
+
+const char* CrcFormName(CrcForm form) {
+  for (const auto& [name, each] : kCrcForms) {
+    if (each == form) return name;
+  }
+  return "?";
+}
+
+const char kIsalLeftOut[] = "left out of this build (KORU_BENCH_ISAL=OFF)";
+
+// An anchor of the decoder: how it is measured, and whether this build has it.
+struct DecoderAnchor {
+  const char* name;
+  void (*measure)(benchmark::State&, SampleKind, int, bool withCrc);
+  bool withCrc;
+  bool built;
+};
+
+// Which build and anchors the figures come from, printed first and kept in
+// the run's context (--benchmark_out).
+void TellBuild() {
+  const std::string build = std::to_string(8 * sizeof(void*)) + "-bit build for " +
+                            KORU_BENCH_PROCESSOR + " (" + std::to_string(sizeof(void*)) +
+                            "-byte pointers), our CRC-32 form " +
+                            CrcFormName(molt::crc32_forms::ActiveCrcForm());
+  const char* isal = isal_anchor::Version();
+  const std::string anchors = std::string("zlib ") + zlibVersion() + ", libdeflate " +
+                              LIBDEFLATE_VERSION_STRING + ", isal " +
+                              (isal != nullptr ? isal : kIsalLeftOut);
+  std::printf("decoder_bench: %s\nanchors: %s\n", build.c_str(), anchors.c_str());
+  std::fflush(stdout);
+  benchmark::AddCustomContext("build", build);
+  benchmark::AddCustomContext("anchors", anchors);
+}
+
+// Google Benchmark reads --benchmark_color only for a reporter it makes
+// itself, so ours takes it from the arguments as the library reads them (the
+// last one counts) before Initialize removes them: auto, also "default" and
+// no flag, colours only a terminal; false, no, off, 0, f or n, none;
+// anything else colours.
+benchmark::ConsoleReporter::OutputOptions ConsoleOptions(int argc, char** argv) {
+  const char flag[] = "--benchmark_color=";
+  std::string value = "auto";
+  for (int i = 1; i < argc; ++i) {
+    if (std::strncmp(argv[i], flag, sizeof flag - 1) == 0) value = argv[i] + sizeof flag - 1;
+  }
+  std::transform(value.begin(), value.end(), value.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  bool colour = true;
+  if (value == "auto" || value == "default") {
+    const char* term = std::getenv("TERM");
+    colour = isatty(fileno(stdout)) != 0 && term != nullptr && *term != '\0' &&
+             std::strcmp(term, "dumb") != 0;
+  } else {
+    for (const char* no : {"false", "no", "off", "0", "f", "n"}) {
+      if (value == no) colour = false;
+    }
+  }
+  return colour ? benchmark::ConsoleReporter::OO_Color : benchmark::ConsoleReporter::OO_None;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool isalBuilt = isal_anchor::Version() != nullptr;
+  const DecoderAnchor anchors[] = {
+      {"zlib+crc32", ZlibInflate, true, true},
+      {"libdeflate+crc32", LibdeflateInflate, true, true},
+      {"isal+crc32", IsalInflate, true, isalBuilt},
+      {"zlib", ZlibInflate, false, true},
+      {"libdeflate", LibdeflateInflate, false, true},
+      {"isal", IsalInflate, false, isalBuilt},
+  };
+  std::vector<std::string> withCrc;
+  std::vector<std::string> alone;
+  for (const DecoderAnchor& anchor : anchors)
+    (anchor.withCrc ? withCrc : alone).push_back(anchor.name);
+
   const SampleKind kinds[] = {SampleKind::Text, SampleKind::Binary, SampleKind::Random};
   for (SampleKind kind : kinds) {
     for (int level : {1, 6, 9}) {
@@ -516,12 +680,12 @@ int main(int argc, char** argv) {
                                " level " + std::to_string(level);
       benchmark::RegisterBenchmark(("ours/" + what).c_str(), OursInflate, kind, level)
           ->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("zlib/" + what).c_str(), ZlibInflate, kind, level, false)
-          ->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("zlib+crc32/" + what).c_str(), ZlibInflate, kind, level, true)
-          ->Unit(benchmark::kMillisecond);
-      benchmark::RegisterBenchmark(("libdeflate/" + what).c_str(), LibdeflateInflate, kind, level)
-          ->Unit(benchmark::kMillisecond);
+      for (const DecoderAnchor& anchor : anchors) {
+        if (!anchor.built) continue;
+        benchmark::RegisterBenchmark((anchor.name + ("/" + what)).c_str(), anchor.measure, kind,
+                                     level, anchor.withCrc)
+            ->Unit(benchmark::kMillisecond);
+      }
     }
   }
   const std::string emptyBlocksCase = kEmptyBlocksCase;
@@ -533,10 +697,7 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMillisecond);
   const std::string crcCase = kCrcCase;
   benchmark::RegisterBenchmark(("ours/" + crcCase).c_str(), OursCrc)->Unit(benchmark::kMillisecond);
-  using molt::crc32_forms::CrcForm;
-  const std::pair<const char*, CrcForm> forms[] = {
-      {"table", CrcForm::Table}, {"slices", CrcForm::Slices}, {"folding", CrcForm::Folding}};
-  for (const auto& [name, form] : forms) {
+  for (const auto& [name, form] : kCrcForms) {
     benchmark::RegisterBenchmark(("ours " + std::string(name) + "/" + crcCase).c_str(),
                                  OursCrcForm, form)
         ->Unit(benchmark::kMillisecond);
@@ -544,6 +705,12 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark(("zlib/" + crcCase).c_str(), ZlibCrc)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark(("libdeflate/" + crcCase).c_str(), LibdeflateCrc)
       ->Unit(benchmark::kMillisecond);
+  std::vector<std::string> crcReferences = {"zlib", "libdeflate"};
+  if (isalBuilt) {
+    benchmark::RegisterBenchmark(("isal/" + crcCase).c_str(), IsalCrc)
+        ->Unit(benchmark::kMillisecond);
+    crcReferences.push_back("isal");
+  }
 
   const std::string storedCase = kStoredCase;
   const CrcForm fastest = molt::crc32_forms::ActiveCrcForm();
@@ -569,14 +736,16 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark(("CopyStoredData/" + storedCase).c_str(), StoredCopyStoredData)
       ->Unit(benchmark::kMillisecond);
 
+  RatioReporter reporter(ConsoleOptions(argc, argv));
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  TellBuild();
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintDecoderRatios();
+  reporter.PrintDecoderTables(withCrc, alone,
+                              isalBuilt ? "" : std::string("isal: ") + kIsalLeftOut);
   reporter.PrintCase(kEmptyBlocksCase, {"zlib"});
-  reporter.PrintCase(kCrcCase, {"zlib", "libdeflate"});
+  reporter.PrintCase(kCrcCase, crcReferences);
   reporter.PrintCase(kStoredCase, {"memcpy"});
   benchmark::Shutdown();
-  return 0;
+  return reporter.TellFailures() ? 0 : 1;
 }
