@@ -231,7 +231,7 @@ constexpr std::uint32_t ExtraValue(std::uint64_t bits, std::uint32_t entry) {
 // Match copies
 //
 // The source of a match lies `distance` (1 to 32768) bytes before its
-// destination, in the window being filled or in the history half before it.
+// destination, in the window being filled or in the history before it.
 // A copy must give what a forward byte-by-byte copy gives: a distance
 // shorter than the length repeats bytes that this copy has just written.
 // These copies move 8 or 16 bytes at a time and may write up to
